@@ -1,0 +1,83 @@
+#pragma once
+
+#include "instruments/config.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zb::compiler {
+
+// Kinds of noteEvent, in the order the song format numbers them.
+enum TNoteKind : std::uint8_t {
+    noteStart = 1,  // value: note-on velocity
+    noteEnd = 2,    // value: release value
+    pressure = 3,   // polyphonic key pressure of the note's key, or channel pressure
+    modulation = 4, // CC1
+    volume = 5,     // CC7
+    pan = 6,        // CC10
+    expression = 7, // CC11
+    pitchBend = 8,  // (MSB * 128 + LSB) - 8192
+};
+
+// One timed event of a note. time is a MIDI tick when made, milliseconds after the tick
+// conversion and finally an output byte position.
+struct noteEvent {
+    std::int32_t time = 0;
+    std::uint8_t kind = 0;
+    std::int16_t key = 0; // may leave 0..127 once merging shifts it by a base-key difference
+    std::int16_t value = 0;
+    std::uint8_t groupState = 0;
+
+    friend bool operator==(const noteEvent&, const noteEvent&) = default;
+};
+
+// One note of a sample record: its noteStart, the controller state that differs from the
+// defaults at the start, the changes up to its end, and its noteEnd.
+struct TNoteGroup {
+    std::vector<noteEvent> events;
+
+    std::int16_t key() const { return events.front().key; }
+    std::int32_t startTime() const { return events.front().time; }
+};
+
+// One sample file with one set of patch parameters. During compilation it carries its notes,
+// ordered by key and then by start tick; after a successful compilation the caller owns it and
+// the sample loader attaches the sample data.
+struct TSampleRec {
+    std::uint8_t program = 0;
+    std::uint8_t keyLow = 0;
+    std::uint8_t keyHigh = 0;
+    std::uint8_t isDrum = 0;
+    std::string wavName;
+    std::vector<std::int16_t> wavData; // filled by the sample loader, empty until then
+    std::int32_t sampleRate = 0;
+    std::uint8_t baseKey = 0;
+    std::uint8_t panpot = 0;
+    std::uint8_t pitchBendRange = 0;
+    std::uint8_t modulationSensitivity = 0;
+    std::uint8_t modulationRate = 0;
+    std::int8_t velocitySensitivity = 0;
+    std::int8_t pressureSensitivity = 0;
+    std::int8_t expressionSensitivity = 0;
+    std::int8_t releaseSensitivity = 0;
+    Real attackFactor = 0;
+    Real decayFactor = 0;
+    Real sustainSlope = 0;
+    Real releaseSlope = 0;
+    std::int32_t baseVolume = 0;
+    std::int32_t attackLength = 0;
+    std::int32_t decayLength = 0;
+    std::int32_t startPosition = 0;
+    std::int32_t endPosition = 0;
+    std::int32_t loopStart = -1;
+    std::int32_t loopEnd = -1;
+    std::vector<TNoteGroup> notes; // working data, empty again after a successful compilation
+};
+
+// The sample record chain in chain order. Records are owned singly so that song blocks can
+// refer to them while the chain itself changes.
+using TSampleList = std::vector<std::unique_ptr<TSampleRec>>;
+
+} // namespace zb::compiler

@@ -1,0 +1,20 @@
+# Runs CLI with ARGS ("|"-separated) and checks its exit status and that stdout/stderr hold
+# EXPECT_OUT / EXPECT_ERR.
+string(REPLACE "|" ";" args "${ARGS}")
+execute_process(COMMAND ${CLI} ${args}
+    RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT status EQUAL EXPECT_STATUS)
+    message(FATAL_ERROR "exit status ${status}, expected ${EXPECT_STATUS}\nstdout:\n${out}\nstderr:\n${err}")
+endif()
+if(DEFINED EXPECT_OUT)
+    string(FIND "${out}" "${EXPECT_OUT}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "stdout lacks '${EXPECT_OUT}':\n${out}")
+    endif()
+endif()
+if(DEFINED EXPECT_ERR)
+    string(FIND "${err}" "${EXPECT_ERR}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "stderr lacks '${EXPECT_ERR}':\n${err}")
+    endif()
+endif()

@@ -1,0 +1,141 @@
+#include "compile_fixture.h"
+
+namespace zb::compiler::test {
+namespace {
+
+using zb::test::TTrackWriter;
+
+class CompileSong : public CompileFixture {
+protected:
+    // Runs compileSong and collects its messages.
+    void compile(const std::string& file, bool defaultTo0 = false) {
+        compileSong(file, prgDir, grid, defaultTo0, false, samples, song, songLength,
+                    [this](std::int32_t code, const std::string& message) {
+                        codes.push_back(code);
+                        messages.push_back(message);
+                    });
+    }
+    std::string oneNoteSong(int channel = 0, int program = 0) {
+        return writeTracks(
+            {TTrackWriter{}.program(0, channel, program).on(0, channel, 60, 100).end(96)});
+    }
+
+    TSampleList samples;
+    TSong song;
+    std::int32_t songLength = -7;
+    std::vector<std::int32_t> codes;
+    std::vector<std::string> messages;
+};
+
+TEST_F(CompileSong, MissingPatchGivesExactlyOneMessage) {
+    compile(oneNoteSong(0, 5));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(codes[0], 17);
+    EXPECT_EQ(messages[0], "PRG file " + prgDir + "/5.PRG not found.");
+    EXPECT_TRUE(samples.empty());
+    EXPECT_EQ(songLength, -7);
+}
+
+TEST_F(CompileSong, DefaultTo0FallsBackButNamesTheFirstFile) {
+    writePrg("0.PRG",
+             "# fallback\r\nC5 a.wav C5 100 200 0 0 0 0 0 0 0 1 1 0 0 0 0 0 9 -1 -1 x y 1\r\n");
+    compile(oneNoteSong(0, 5), true);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "PRG " + prgDir + "/5.PRG, line #2: Illegal base panpot.");
+}
+
+TEST_F(CompileSong, MissingProgram0WithDefaultTo0NamesProgram0) {
+    compile(oneNoteSong(0, 0), true);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "PRG file " + prgDir + "/0.PRG not found.");
+}
+
+TEST_F(CompileSong, DrumKitFallsBackToD0) {
+    writePrg("D0.PRG", patchLine("C0-G10", "kit.wav"));
+    TCompileState& s = read(oneNoteSong(9, 25), true);
+    EXPECT_EQ(s.errorCode, 0);
+    ASSERT_EQ(s.samples.size(), 1u);
+    EXPECT_EQ(s.samples[0]->wavName, "kit.wav");
+    EXPECT_EQ(s.samples[0]->program, 25);
+}
+
+TEST_F(CompileSong, PatchNamesAreFoundWhateverTheirCase) {
+    writePrg("d25.prg", patchLine("C0-G10", "kit.wav"));
+    TCompileState& s = read(oneNoteSong(9, 25));
+    EXPECT_EQ(s.errorCode, 0);
+    EXPECT_EQ(s.samples.size(), 1u);
+}
+
+TEST_F(CompileSong, ProgramChangeReusesALoadedTableWithoutReadingTheFileAgain) {
+    writePrg("3.PRG", patchLine("C0-G10", "three.wav"));
+    // Slot 1 loads program 3 at its note; slot 2's change to program 3 then shares that table.
+    TTrackWriter t;
+    t.program(0, 0, 3).on(0, 0, 60, 100).off(10, 0, 60);
+    t.ev(0, {0xFF, 0x01, 0x00}).program(0, 1, 3).on(0, 1, 62, 100).end(10);
+    read(writeTracks({t}));
+    ASSERT_EQ(state.errorCode, 0);
+    EXPECT_TRUE(state.slot(2).slotLoaded);
+    EXPECT_EQ(state.slot(1).table, state.slot(2).table);
+    EXPECT_EQ(state.samples.size(), 1u);
+    EXPECT_EQ(state.samples[0]->notes.size(), 2u);
+}
+
+TEST_F(CompileSong, ProgramChangeToAnUnloadedProgramEmptiesTheSlot) {
+    writePrg("3.PRG", patchLine("C0-G10", "three.wav"));
+    writePrg("4.PRG", patchLine("C0-G10", "four.wav"));
+    read(writeTracks({TTrackWriter{}
+                          .program(0, 0, 3)
+                          .on(0, 0, 60, 100)
+                          .program(0, 0, 4)
+                          .program(0, 1, 3)
+                          .end(10)}));
+    ASSERT_EQ(state.errorCode, 0);
+    EXPECT_FALSE(state.slot(1).slotLoaded);
+    EXPECT_EQ(state.slot(1).entryCount(60), 0);
+    EXPECT_EQ(state.slot(1).slotProgram, 4);
+    EXPECT_FALSE(state.slot(2).slotLoaded); // program 3 is no longer loaded anywhere
+}
+
+TEST_F(CompileSong, DrumFlagMustMatchForReuse) {
+    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
+    writePrg("D0.PRG", patchLine("C0-G10", "kit.wav"));
+    read(
+        writeTracks({TTrackWriter{}.on(0, 0, 60, 100).program(0, 9, 0).on(0, 9, 60, 100).end(10)}));
+    ASSERT_EQ(state.errorCode, 0);
+    ASSERT_EQ(state.samples.size(), 2u);
+    EXPECT_EQ(state.samples[1]->wavName, "kit.wav");
+}
+
+TEST_F(CompileSong, SongWithoutNotesGivesNoMessageAndNoSamples) {
+    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
+    compile(writeTracks({TTrackWriter{}.cc(0, 0, 7, 100).end(96)}));
+    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(samples.empty());
+    EXPECT_TRUE(song.empty());
+}
+
+TEST_F(CompileSong, FailureLeavesTheCallersSongAndLengthAlone) {
+    song.push_back(std::make_unique<TSongBlock>());
+    compile(dir.str() + "/missing.mid");
+    ASSERT_EQ(messages, std::vector<std::string>{"Can not open MIDI file."});
+    EXPECT_EQ(song.size(), 1u);
+    EXPECT_EQ(songLength, -7);
+}
+
+TEST_F(CompileSong, KeyNamesInMessages) {
+    EXPECT_EQ(noteName(60), "c5");
+    EXPECT_EQ(noteName(61), "c#5");
+    EXPECT_EQ(noteName(0), "c0");
+    EXPECT_EQ(noteName(127), "g10");
+}
+
+TEST_F(CompileSong, LineErrorPrefixesCarryTheLineNumber) {
+    writePrg("0.PRG", "\r\n# one\r\n   # two\r\nC5-B4 a.wav C5 1 0 0 0 0 0 0 0 0 1 1 0 0 0 0 0 9 "
+                      "-1 -1 x y 1\r\n");
+    compile(oneNoteSong());
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "PRG " + prgDir + "/0.PRG, line #4: Illegal key range code.");
+}
+
+} // namespace
+} // namespace zb::compiler::test
