@@ -1,6 +1,9 @@
 #include "compiler/compile_song.h"
 
+#include "compiler/merge.h"
 #include "compiler/midi_reader.h"
+#include "compiler/timing.h"
+#include "compiler/voice_builder.h"
 
 #include <array>
 #include <charconv>
@@ -140,8 +143,11 @@ void reportError(const TCompileState& state, const TErrorSink& showError) {
 void releaseWork(TCompileState& state) {
     state.drumList.clear();
     state.tempoMap.clear();
-    for (auto& rec : state.samples)
+    for (auto& rec : state.samples) {
         rec->notes.clear();
+        rec->events.clear();
+        rec->events.shrink_to_fit();
+    }
     for (auto& slot : state.slotState)
         slot.table.reset();
 }
@@ -154,20 +160,26 @@ void releaseAll(TCompileState& state) {
 void compileSong(const std::string& fileName, const std::string& prgDir, const TDrumGrid& drumGrid,
                  bool defaultTo0, bool legacyMode, TSampleList& samples, TSong& song,
                  std::int32_t& songLength, const TErrorSink& showError) {
-    (void)legacyMode; // read by the voice-building pass
-    (void)song;
-    (void)songLength;
-    samples.clear();
     TCompileState state;
     state.fileName = fileName;
     state.prgDir = prgDir;
     initCompile(state, drumGrid);
     readMidiFile(state, defaultTo0);
+    mergeSampleRecords(state);
+    computeTiming(state);
+    checkSongLength(state);
+    buildSongBlocks(state, legacyMode);
     reportError(state, showError);
-    if (state.errorCode == errNone)
-        releaseWork(state);
-    else
+    if (state.errorCode != errNone) {
         releaseAll(state);
+        return;
+    }
+    releaseWork(state);
+    // The outputs change only now, so a failure or an exception leaves the caller's as they
+    // were. The old song goes before the old sample records it refers to.
+    song = std::move(state.song);
+    samples = std::move(state.samples);
+    songLength = state.songLength;
 }
 
 } // namespace zb::compiler

@@ -24,10 +24,12 @@ using TDrumGrid = std::vector<TDrumGridRow>;
 // command line prints it; the core itself shows nothing.
 using TErrorSink = std::function<void(std::int32_t code, const std::string& message)>;
 
-// Compiles the MIDI file fileName with the patches of prgDir into sample records, the song and
-// its length in output bytes. On failure the first error's message goes to showError, samples
-// comes back empty, and song and songLength keep what the caller had. Read failures of the file
-// layer (std::system_error, std::ios_base::failure) propagate; the outputs are then untouched.
+// Compiles the MIDI file fileName with the patches of prgDir into sample records, the song (whose
+// voices refer to those records) and its length in output bytes. Success is seen as non-empty
+// samples and song; a song without notes compiles without a message but gives neither. On
+// failure the first error's message goes to showError and the outputs keep what the caller had
+// (callers eject the previous song first, so that is nothing). Read failures of the file layer
+// (std::system_error, std::ios_base::failure) propagate, and the outputs are then untouched too.
 void compileSong(const std::string& fileName, const std::string& prgDir, const TDrumGrid& drumGrid,
                  bool defaultTo0, bool legacyMode, TSampleList& samples, TSong& song,
                  std::int32_t& songLength, const TErrorSink& showError);

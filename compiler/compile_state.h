@@ -94,6 +94,11 @@ struct TCompileState {
     bool expectDelta = true;
     std::unique_ptr<TFastFile> file;
 
+    // Outputs of the timing and voice-building passes.
+    std::int32_t songLengthMs = 0;
+    std::int32_t songLength = 0; // output bytes
+    TSong song;
+
     bool failed() const { return errorCode != errNone; }
     void setError(std::int32_t code) {
         if (errorCode == errNone)

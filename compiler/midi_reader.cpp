@@ -2,6 +2,7 @@
 
 #include "compiler/note_start.h"
 #include "compiler/prg_loader.h"
+#include "compiler/timing.h"
 
 #include <algorithm>
 #include <array>
@@ -39,6 +40,11 @@ bool checkHeader(TCompileState& state) {
     }
     state.trackCount = static_cast<std::uint16_t>(h[10] * 256 + h[11]);
     state.division = static_cast<std::int16_t>(h[12] * 256 + h[13]);
+    // A division that gives no tick length cannot be timed: refused before any track is read.
+    if (tickDenominator(state.division) == 0) {
+        state.setError(errNotStandardMidi);
+        return false;
+    }
     return true;
 }
 

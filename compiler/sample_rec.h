@@ -73,7 +73,10 @@ struct TSampleRec {
     std::int32_t endPosition = 0;
     std::int32_t loopStart = -1;
     std::int32_t loopEnd = -1;
-    std::vector<TNoteGroup> notes; // working data, empty again after a successful compilation
+    // Working data, empty again after a compilation. The reader and the merge pass keep the
+    // notes as groups; the timing pass lays them out as one chain of events in the same order.
+    std::vector<TNoteGroup> notes;
+    std::vector<noteEvent> events;
 };
 
 // The sample record chain in chain order. Records are owned singly so that song blocks can

@@ -139,3 +139,34 @@ TEST_F(CompileSong, LineErrorPrefixesCarryTheLineNumber) {
 
 } // namespace
 } // namespace zb::compiler::test
+
+namespace zb::compiler::test {
+namespace {
+
+TEST_F(CompileSong, SuccessHandsOverSamplesSongAndLength) {
+    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
+    writePrg("1.PRG", patchLine("C0-G10", "piano.wav"));
+    TTrackWriter t;
+    t.on(0, 0, 60, 100).off(480, 0, 60).program(0, 1, 1).on(0, 1, 64, 100).off(480, 1, 64).end();
+    compile(writeTracks({t}));
+    ASSERT_TRUE(messages.empty());
+    ASSERT_EQ(samples.size(), 1u); // both programs play one sample: merged
+    EXPECT_EQ(songLength, 88200);  // 960 ticks at 480 a quarter and 120 bpm: one second
+    ASSERT_EQ(song.size(), 2u);
+    for (const auto& voice : song)
+        EXPECT_EQ(voice->sampleRec, samples[0].get());
+    EXPECT_TRUE(samples[0]->notes.empty());
+    EXPECT_TRUE(samples[0]->events.empty());
+    EXPECT_EQ(song[1]->events[1].time, 88200);
+}
+
+TEST_F(CompileSong, ZeroDivisionIsRefusedWithTheHeader) {
+    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
+    zb::test::TMidiWriter midi;
+    midi.header(1, 1, 0).track(TTrackWriter{}.on(0, 0, 60, 100).end(96).data);
+    compile(writeMidi(midi));
+    EXPECT_EQ(codes, std::vector<std::int32_t>{13});
+}
+
+} // namespace
+} // namespace zb::compiler::test

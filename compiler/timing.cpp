@@ -1,0 +1,169 @@
+#include "compiler/timing.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+namespace zb::compiler {
+
+namespace {
+
+constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int64_t kDefaultTempo = 500000;
+
+// The tempo map as prefix sums of ticks x tempo, so that any tick converts in one search.
+class TTempoScale {
+public:
+    explicit TTempoScale(const std::vector<tempoEntry>& map) {
+        std::int64_t sum = 0;
+        std::int64_t tick = 0;
+        std::int64_t tempo = kDefaultTempo;
+        for (const auto& e : map) {
+            sum += (e.tick - tick) * tempo;
+            tick = e.tick;
+            tempo = e.tempo;
+            points.push_back({tick, tempo, sum});
+        }
+    }
+
+    // Sum of stretch length x tempo from tick 0 to tick. At most 2^31 ticks x 2^24 us: no
+    // overflow in 64 bits.
+    std::int64_t at(std::int64_t tick) const {
+        const auto after =
+            std::upper_bound(points.begin(), points.end(), tick,
+                             [](std::int64_t t, const TPoint& p) { return t < p.tick; });
+        if (after == points.begin())
+            return tick * kDefaultTempo;
+        const TPoint& p = *(after - 1);
+        return p.sum + (tick - p.tick) * p.tempo;
+    }
+
+private:
+    struct TPoint {
+        std::int64_t tick;
+        std::int64_t tempo;
+        std::int64_t sum; // up to this point's tick
+    };
+    std::vector<TPoint> points;
+};
+
+bool redundant(const noteEvent& x, const noteEvent& y) {
+    return x.key == y.key && x.kind == y.kind && (x.time == y.time || x.value == y.value);
+}
+
+// Removes every event X (not the first, not the last) that has the same key and kind as its
+// successor and the same time or value, sweep after sweep until nothing more goes. A sweep
+// decides every event against its successor as it stood at the start of the sweep; after it,
+// only the events just before removed ones have a new successor, so only they are checked again.
+void removeRedundant(std::vector<noteEvent>& chain) {
+    const std::size_t n = chain.size();
+    if (n < 3)
+        return;
+    std::vector<std::size_t> next(n), prev(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        next[i] = i + 1;
+        prev[i] = i - 1; // wraps for the first, which is never looked at
+    }
+    std::vector<bool> removed(n, false);
+    std::vector<std::size_t> candidates;
+    for (std::size_t i = 1; i + 1 < n; ++i)
+        candidates.push_back(i);
+    std::vector<std::size_t> doomed;
+    while (!candidates.empty()) {
+        doomed.clear();
+        for (const std::size_t i : candidates)
+            if (!removed[i] && redundant(chain[i], chain[next[i]]))
+                doomed.push_back(i);
+        candidates.clear();
+        for (const std::size_t i : doomed) {
+            removed[i] = true;
+            next[prev[i]] = next[i];
+            prev[next[i]] = prev[i];
+        }
+        for (const std::size_t i : doomed) {
+            const std::size_t p = prev[i];
+            if (p != 0 && !removed[p])
+                candidates.push_back(p);
+        }
+        std::sort(candidates.begin(), candidates.end());
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    }
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        if (!removed[i])
+            chain[out++] = chain[i];
+    chain.resize(out);
+}
+
+} // namespace
+
+std::int64_t tickDenominator(std::int16_t division) {
+    if (division > 0)
+        return std::int64_t{division} * 1000;
+    const auto bits = static_cast<std::uint16_t>(division);
+    const int fps = -static_cast<std::int8_t>(bits >> 8);
+    const int ticksPerFrame = bits & 0xFF;
+    if (division == 0 || fps <= 0 || ticksPerFrame == 0)
+        return 0;
+    return std::int64_t{fps} * ticksPerFrame * 500;
+}
+
+std::int64_t divRoundHalfEven(std::int64_t n, std::int64_t d) {
+    const std::int64_t q = n / d;
+    const std::int64_t twiceRest = (n % d) * 2;
+    if (twiceRest > d || (twiceRest == d && q % 2 != 0))
+        return q + 1;
+    return q;
+}
+
+void computeTiming(TCompileState& state) {
+    if (state.failed())
+        return;
+    for (auto& rec : state.samples) {
+        std::size_t count = 0;
+        for (const auto& g : rec->notes)
+            count += g.events.size();
+        rec->events.clear();
+        rec->events.reserve(count);
+        for (const auto& g : rec->notes)
+            rec->events.insert(rec->events.end(), g.events.begin(), g.events.end());
+        rec->notes.clear();
+    }
+
+    const std::int64_t denominator = tickDenominator(state.division);
+    const TTempoScale scale(state.tempoMap);
+    std::int64_t lengthMs = 0;
+    for (auto& rec : state.samples) {
+        for (auto& e : rec->events) {
+            const std::int64_t ms = divRoundHalfEven(scale.at(e.time), denominator);
+            if (ms > kInt32Max) {
+                state.setError(errSongTooLong);
+                return;
+            }
+            e.time = static_cast<std::int32_t>(ms);
+            lengthMs = std::max(lengthMs, ms);
+        }
+    }
+    state.songLengthMs = static_cast<std::int32_t>(lengthMs);
+    for (auto& rec : state.samples)
+        removeRedundant(rec->events);
+}
+
+void checkSongLength(TCompileState& state) {
+    if (state.failed())
+        return;
+    const std::int64_t bytes = msToBytes(state.songLengthMs);
+    if (bytes > kInt32Max) {
+        state.setError(errSongTooLong);
+        return;
+    }
+    state.songLength = static_cast<std::int32_t>(bytes);
+    for (auto& rec : state.samples) {
+        for (auto& e : rec->events) {
+            e.groupState = 0;
+            e.time = static_cast<std::int32_t>(msToBytes(e.time));
+        }
+    }
+}
+
+} // namespace zb::compiler
