@@ -14,16 +14,6 @@ std::int32_t limitStep(Real step) {
 
 } // namespace
 
-Real roundHalfEven(Real x) {
-    const Real down = std::floor(x);
-    const Real rest = x - down;
-    if (rest > 0.5L)
-        return down + 1;
-    if (rest < 0.5L)
-        return down;
-    return std::fmod(down, 2.0L) == 0 ? down : down + 1;
-}
-
 std::int32_t pitchStep(int baseKey, int key) {
     return limitStep(1024 / std::pow(2.0L, static_cast<Real>(baseKey - key) / 12));
 }

@@ -2,6 +2,7 @@
 
 #include "compiler/song_block.h"
 #include "instruments/config.h"
+#include "instruments/rounding.h"
 
 #include <cstdint>
 
@@ -10,9 +11,6 @@
 namespace zb::compiler {
 
 inline constexpr std::int32_t kMaxPitchStep = 16777216; // 2^24: 14 octaves above the sample
-
-// x rounded to the nearest integer, halves to even.
-Real roundHalfEven(Real x);
 
 // Round(1024 / 2^((baseKey - key) / 12)), at most kMaxPitchStep.
 std::int32_t pitchStep(int baseKey, int key);

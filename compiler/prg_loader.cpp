@@ -10,7 +10,10 @@
 namespace zb::compiler {
 
 std::string prgFileName(const std::string& prgDir, int program, bool isDrum) {
-    return instruments::joinPath(prgDir, (isDrum ? "D" : "") + std::to_string(program) + ".PRG");
+    std::string name = isDrum ? "D" : "";
+    name += std::to_string(program);
+    name += ".PRG";
+    return instruments::joinPath(prgDir, name);
 }
 
 void loadPrg(TCompileState& state, int slot, int program, bool isDrum, bool defaultTo0) {

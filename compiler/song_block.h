@@ -34,7 +34,6 @@ struct songEvent {
 // The playing state of a voice. The mixer plays from a live copy and restores it from the saved
 // copy at every noteStart; the compiler uses the controller fields (curPressure on) as scratch.
 struct TVoiceState {
-    const std::int16_t* samplePtr = nullptr;
     std::int32_t phaseStep = 0; // 1/1024 sample frame per output frame
     std::int32_t sampleIndex = 0;
     std::int32_t phaseFrac = 0;
@@ -46,7 +45,7 @@ struct TVoiceState {
     std::uint32_t lfoPhase = 0;  // output frames
     std::uint32_t lfoPeriod = 0; // output frames; 0 without vibrato
     std::int32_t updateInterval = 110;
-    std::int32_t nextUpdatePos = 4;
+    std::int64_t nextUpdatePos = 4; // 64 bits: the last buffers of the longest songs pass 2^31
     Real slopeLeft = 0;
     Real slopeRight = 0;
     Real stepFrames = 110;
@@ -78,7 +77,10 @@ struct TSongBlock {
     std::vector<songEvent> events;
     std::size_t curEvent = 0; // index into events
     std::uint8_t voiceFlag = 1;
-    const std::int16_t* sampleData = nullptr; // set when the samples are loaded
+    // The loaded sample of sampleRec (set when the samples are loaded). The mixer reads it by
+    // index; indices at or past sampleSize read as 0.
+    const std::int16_t* sampleData = nullptr;
+    std::size_t sampleSize = 0;
     std::int32_t startIndex = 0;
     std::int32_t endIndex = 0;
     std::int32_t loopStartIndex = -1;

@@ -1,0 +1,163 @@
+#include "cli/render.h"
+
+#include "compiler/fast_file.h"
+#include "synth/null_audio_output.h"
+#include "synth/synth.h"
+#include "synth/wav_writer.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
+
+namespace zb::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Cuts the frames after the last one that is not silent and writes the header again.
+std::string trimSilence(const std::string& path) {
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    if (ec || size < 44)
+        return "Can't record to " + path;
+    std::ifstream in(path, std::ios::binary);
+    std::uint64_t end = 44;
+    std::vector<char> block(1 << 20);
+    for (std::uint64_t at = 44; at < size;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(block.size(), size - at));
+        in.seekg(static_cast<std::streamoff>(at));
+        if (!in.read(block.data(), static_cast<std::streamsize>(n)))
+            return "Can't record to " + path;
+        for (std::size_t i = 0; i + 4 <= n; i += 4)
+            if (block[i] != 0 || block[i + 1] != 0 || block[i + 2] != 0 || block[i + 3] != 0)
+                end = at + i + 4;
+        at += n;
+    }
+    in.close();
+    fs::resize_file(path, end, ec);
+    compiler::TFastFile file(path, false, false);
+    if (ec || !file.opened())
+        return "Can't record to " + path;
+    synth::writeWavHeader(file, 16, 2, synth::kOutputRate);
+    return {};
+}
+
+} // namespace
+
+std::string renderTarget(const TRenderOptions& options, const std::string& song) {
+    const fs::path songPath(song);
+    const std::string name = songPath.stem().string() + ".WAV";
+    if (options.output.empty())
+        return (songPath.parent_path() / name).string();
+    std::error_code ec;
+    const bool isDir = fs::is_directory(options.output, ec) || options.output.back() == '/' ||
+                       options.songs.size() > 1;
+    if (!isDir)
+        return options.output;
+    return (fs::path(options.output) / name).string();
+}
+
+std::string renderSong(const TRenderOptions& options, const std::string& song,
+                       const std::string& target) {
+    std::string message;
+    const auto sink = [&](const std::string& text) {
+        if (message.empty())
+            message = text;
+    };
+    compiler::TSampleList samples;
+    compiler::TSong compiled;
+    std::int32_t songLength = 0;
+    compiler::compileSong(song, options.prgDir, options.drums, options.defaultTo0,
+                          options.legacyMode, samples, compiled, songLength,
+                          [&](std::int32_t, const std::string& text) { sink(text); });
+    if (!message.empty())
+        return message;
+    if (samples.empty() || compiled.empty())
+        return "Can't parse file " + song;
+
+    std::error_code ec;
+    if (const auto dir = fs::path(target).parent_path(); !dir.empty())
+        fs::create_directories(dir, ec); // a failure shows as the record file's own error
+    auto buffers = std::make_unique<synth::TOutputBuffers>();
+    synth::NullAudioOutput device;
+    synth::TSynth* engine = nullptr;
+    const auto bufferDone = [&engine](int) {
+        // The player's streaming protocol: a returned buffer counts as played; the next one is
+        // rendered while voices remain, and the song has ended once everything has played.
+        engine->playPos += synth::kBufferBytes;
+        if (engine->activeCount >= 1)
+            engine->play();
+    };
+    synth::TSynth synth(device, bufferDone, -1, *buffers);
+    engine = &synth;
+    if (!synth.deviceOpen)
+        return "waveOut device error!";
+    synth.saturate = options.saturate;
+    synth.recordFileName = target;
+    synth.recording = true;
+    synth.recordStatus = sink;
+    synth.voices = std::move(compiled);
+    if (!synth.loadWAVs(samples, options.prgDir, options.wavDir, nullptr, sink))
+        return message;
+    synth.playPos = 0;
+    synth.sync();
+    synth.changeVolume(options.volume * 0.1L, options.balance * 0.02L);
+    synth.start();
+    while (device.returnOldest()) {
+    }
+    synth.stop();
+    if (synth.recordFailed)
+        return message.empty() ? "Can't record to " + target : message;
+    if (options.trim)
+        return trimSilence(target);
+    return {};
+}
+
+int renderSongs(const TRenderOptions& options, std::ostream& out, std::ostream& err) {
+    const std::size_t count = options.songs.size();
+    std::mutex lock;
+    std::atomic<std::size_t> next{0};
+    std::size_t finished = 0;
+    int status = 0;
+    const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
+
+    const auto worker = [&] {
+        for (std::size_t i = next++; i < count; i = next++) {
+            const std::string& song = options.songs[i];
+            const std::string target = renderTarget(options, song);
+            std::string failure;
+            try {
+                failure = renderSong(options, song, target);
+            } catch (const std::exception& e) {
+                failure = e.what();
+            }
+            const std::lock_guard guard(lock);
+            ++finished;
+            if (progress)
+                err << "\r\033[K";
+            if (failure.empty()) {
+                out << "Wrote " << target << "\n" << std::flush;
+            } else {
+                status = 1;
+                err << (count > 1 ? song + ": " : std::string()) << failure << "\n";
+            }
+            if (progress && finished < count)
+                err << "Rendered " << finished << " of " << count << " songs" << std::flush;
+        }
+    };
+    const auto threads = static_cast<std::size_t>(std::max(1, options.jobs));
+    std::vector<std::thread> pool;
+    for (std::size_t t = 1; t < std::min(threads, count); ++t)
+        pool.emplace_back(worker);
+    worker();
+    for (auto& t : pool)
+        t.join();
+    return status;
+}
+
+} // namespace zb::cli

@@ -1,0 +1,143 @@
+#include "instruments/wav_header.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace zb::instruments {
+
+namespace {
+
+constexpr std::size_t headerLength = 36;
+constexpr std::size_t chunkHeaderLength = 8;
+
+// Reading with an explicit position and the size found at opening. "At the end" means the
+// position has reached the file size, which is what decides truncation below: a read that
+// delivers the last byte of the file leaves the reader at the end. Positions are 64-bit and
+// skips only move forward, so no length field of a hostile file can wrap a position back.
+class TByteReader final {
+public:
+    TByteReader(const std::string& fileName, std::int64_t size)
+        : in_(fileName, std::ios::binary), size_(size) {}
+
+    bool isOpen() const { return in_.is_open(); }
+    bool atEnd() const { return position_ >= size_; }
+    std::int64_t position() const { return position_; }
+
+    // Reads up to count bytes into dest, stopping at the end of the file; returns how many
+    // were read. A read that fails early (the file shrank, an I/O error) counts as the end.
+    std::size_t read(std::uint8_t* dest, std::size_t count) {
+        if (atEnd())
+            return 0;
+        const auto available = static_cast<std::uint64_t>(size_ - position_);
+        const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(count, available));
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(position_));
+        // std::istream reads char; the bytes land in dest unchanged.
+        in_.read(reinterpret_cast<char*>(dest), static_cast<std::streamsize>(wanted));
+        const auto got = in_.gcount() > 0 ? static_cast<std::size_t>(in_.gcount()) : 0;
+        position_ += static_cast<std::int64_t>(got);
+        if (got < wanted)
+            size_ = position_;
+        return got;
+    }
+
+    // Moves forward by count bytes; the position may end up beyond the end of the file.
+    void skip(std::uint64_t count) { position_ += static_cast<std::int64_t>(count); }
+
+private:
+    std::ifstream in_;
+    std::int64_t size_;
+    std::int64_t position_ = 0;
+};
+
+std::uint32_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
+}
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return le16(p) | le16(p + 2) << 16;
+}
+
+bool hasTag(const std::uint8_t* p, const char (&tag)[5]) {
+    return std::equal(p, p + 4, tag, [](std::uint8_t byte, char c) {
+        return byte == static_cast<std::uint8_t>(c);
+    });
+}
+
+} // namespace
+
+TWAVheader::TWAVheader(const std::string& fileName) {
+    // The size comes from the file system: a directory or a special file has none and is not a
+    // file that can be opened here, even where the C library would open it.
+    std::error_code ec;
+    const std::uintmax_t fileSize = std::filesystem::file_size(fileName, ec);
+    if (ec)
+        return;
+    TByteReader reader(fileName, static_cast<std::int64_t>(fileSize));
+    if (!reader.isOpen())
+        return;
+    opened = true;
+
+    // The fixed part up to and including bits per sample. A file that ends with its 36th byte
+    // has nothing after the format fields and is refused as well.
+    std::array<std::uint8_t, headerLength> header{};
+    reader.read(header.data(), header.size());
+    if (reader.atEnd()) {
+        truncated = true;
+        return;
+    }
+
+    if (!hasTag(&header[0], "RIFF") || !hasTag(&header[8], "WAVE") ||
+        !hasTag(&header[12], "fmt ") || header[20] != 1 || header[21] != 0)
+        return;
+    isPcm = true;
+
+    // Only 8- and 16-bit data has a conversion, and a rate of zero (or one beyond 2^31 that
+    // reads as negative) cannot be resampled; such files are refused here with the channel
+    // counts that are not 1 or 2, instead of being loaded into data nothing can play.
+    const std::uint32_t bits = le16(&header[34]);
+    const auto rate = static_cast<std::int32_t>(le32(&header[24]));
+    if ((header[22] != 1 && header[22] != 2) || header[23] != 0 || (bits != 8 && bits != 16) ||
+        rate <= 0)
+        return;
+
+    const std::uint32_t formatLength = le32(&header[16]);
+    if (formatLength < 16) {
+        truncated = true;
+        return;
+    }
+    reader.skip(std::uint64_t{formatLength} - 16 + (formatLength & 1U));
+
+    // Every chunk before "data" is skipped with its pad byte. A short read at the end leaves
+    // stale bytes in the buffer, but the reader is then at the end, which refuses the file
+    // whatever those bytes say.
+    std::array<std::uint8_t, chunkHeaderLength> chunk{};
+    for (;;) {
+        reader.read(chunk.data(), chunk.size());
+        if (hasTag(chunk.data(), "data") || reader.atEnd())
+            break;
+        const std::uint32_t length = le32(&chunk[4]);
+        reader.skip(std::uint64_t{length} + (length & 1U));
+        if (reader.atEnd())
+            break;
+    }
+    // Also refuses a data chunk header that is the last thing in the file.
+    if (reader.atEnd()) {
+        truncated = true;
+        return;
+    }
+
+    formatOK = true;
+    dataOffset = reader.position();
+    dataSize = le32(&chunk[4]);
+    channels = header[22];
+    samplesPerSec = rate;
+    bitsPerSample = static_cast<std::int32_t>(bits);
+    valid = true;
+}
+
+} // namespace zb::instruments

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zb::synth {
+
+struct TAudioDevice {
+    std::string name;
+    bool supports22k16bit = false; // plays 22,050 Hz 16-bit PCM, mono or stereo
+};
+
+// An audio output device for 22,050 Hz 16-bit stereo PCM with a ring of three buffers.
+//
+// Contract: buffers are numbered 1..3 and prepared once after open; write queues one; the device
+// plays queued buffers in the order written, without gaps, and reports each one back through the
+// buffer-done callback on the owner's thread once it has consumed it. reset stops at once and
+// reports every queued buffer back. The buffer memory belongs to the owner and must stay valid
+// while the device holds it.
+class AudioOutput {
+public:
+    using TBufferDone = std::function<void(int buffer)>;
+
+    AudioOutput() = default;
+    AudioOutput(const AudioOutput&) = delete;
+    AudioOutput& operator=(const AudioOutput&) = delete;
+    virtual ~AudioOutput() = default;
+
+    // Opens device number device (negative: the default device). False when it cannot be opened.
+    virtual bool open(int device, TBufferDone onBufferDone) = 0;
+    virtual bool prepare(int buffer, std::span<const std::uint8_t> data) = 0;
+    virtual void unprepare(int buffer) = 0;
+    virtual bool write(int buffer) = 0;
+    virtual void reset() = 0;
+    virtual void close() = 0;
+    // The device volume (low word left, high word right, as 16-bit levels); nothing when the
+    // device cannot tell.
+    virtual std::optional<std::uint32_t> volume() = 0;
+    virtual void setVolume(std::uint32_t volume) = 0;
+    virtual std::vector<TAudioDevice> devices() = 0;
+};
+
+} // namespace zb::synth

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+// The fixed output format of the engine: 22,050 frames a second of 16-bit stereo, rendered in
+// buffers of exactly four seconds, three of them in the ring between engine and device.
+namespace zb::synth {
+
+inline constexpr std::int32_t kOutputRate = 22050;
+inline constexpr std::int32_t kBytesPerFrame = 4;
+inline constexpr std::int32_t kBufferFrames = 88200;
+inline constexpr std::int32_t kBufferBytes = kBufferFrames * kBytesPerFrame; // 352,800
+inline constexpr int kBufferCount = 3;
+inline constexpr std::int32_t kDefaultMul = 32; // output multiplier at volume 1, balance 1
+
+} // namespace zb::synth

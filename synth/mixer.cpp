@@ -1,0 +1,419 @@
+#include "synth/mixer.h"
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+namespace zb::synth {
+
+namespace {
+
+using compiler::songEvent;
+using compiler::TSongBlock;
+using compiler::TVoiceState;
+using Real = zb::Real;
+
+constexpr Real kMinSlope = 0.00128L; // an update at least every 782 frames
+constexpr Real kSlowStepFrames = 782.25L;
+
+std::int32_t truncGain(Real level) {
+    if (!(level > -2147483648.0L)) // also NaN
+        return level < 0 ? std::numeric_limits<std::int32_t>::min() : 0;
+    if (level >= 2147483647.0L)
+        return std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::int32_t>(level);
+}
+
+Real absReal(Real x) {
+    return x < 0 ? -x : x;
+}
+
+// One voice's walk through one buffer.
+class TVoiceWalk {
+public:
+    TVoiceWalk(TSongBlock& voice, std::int64_t bufferStart, std::span<std::int64_t> mix)
+        : v(voice), s(voice.live), start(bufferStart), mix(mix) {}
+
+    bool run(std::int64_t bufferEnd);
+
+private:
+    void renderSegment(std::int64_t target);
+    void renderFrames(std::int64_t target, bool looping);
+    bool frameStep(bool looping);
+    bool levelUpdate();
+    bool advance(bool looping);
+    void reload();
+    void handleEvent(const songEvent& e);
+
+    void catchUp();
+    void setGains() {
+        s.gainLeft = truncGain(s.levelLeft);
+        s.gainRight = truncGain(s.levelRight);
+    }
+    void setSlopes(Real rate) {
+        s.slopeLeft = s.factorLeft * rate;
+        s.slopeRight = s.factorRight * rate;
+    }
+    void setReleaseSlopes();
+    void channelCheck();
+    void stepRule(bool activeOnly);
+    void endAttack();
+    void enterSustain();
+    void fallSilent() { s.envState = compiler::envSilent; }
+    // After K: silent when no channel sounds, else the update interval of the active ones.
+    void silentOrStep() {
+        if (!s.leftActive && !s.rightActive)
+            fallSilent();
+        else
+            stepRule(true);
+    }
+    std::int32_t sampleAt(std::int64_t index) const {
+        return index >= 0 && static_cast<std::uint64_t>(index) < v.sampleSize ? v.sampleData[index]
+                                                                              : 0;
+    }
+
+    TSongBlock& v;
+    TVoiceState& s;
+    std::int64_t start;
+    std::span<std::int64_t> mix;
+    std::int64_t pos = 0;
+};
+
+bool TVoiceWalk::run(std::int64_t bufferEnd) {
+    pos = start;
+    for (;;) {
+        const songEvent& e = v.events[v.curEvent];
+        if (e.kind != compiler::endMark && pos < bufferEnd) {
+            if (e.time > bufferEnd) {
+                renderSegment(bufferEnd);
+                continue;
+            }
+            if (e.time > pos)
+                renderSegment(e.time);
+            handleEvent(e);
+            ++v.curEvent;
+            continue;
+        }
+        if (e.kind == compiler::endMark) {
+            if (pos < bufferEnd)
+                renderSegment(bufferEnd);
+            return s.envState != compiler::envSilent;
+        }
+        return true;
+    }
+}
+
+void TVoiceWalk::renderSegment(std::int64_t target) {
+    while (pos < target) {
+        switch (s.envState) {
+        case compiler::envAttack:
+            if (s.sampleIndex >= v.attackEnd) {
+                endAttack();
+                break;
+            }
+            while (pos < target) {
+                if (!frameStep(false)) {
+                    pos = target;
+                    return;
+                }
+                if (s.sampleIndex >= v.attackEnd) {
+                    endAttack();
+                    break;
+                }
+            }
+            break;
+        case compiler::envDecay:
+            if (s.sampleIndex >= v.decayEnd) {
+                catchUp();
+                enterSustain();
+                break;
+            }
+            while (pos < target) {
+                if (!frameStep(false)) {
+                    pos = target;
+                    return;
+                }
+                if (s.sampleIndex >= v.decayEnd) {
+                    catchUp();
+                    enterSustain();
+                    break;
+                }
+            }
+            break;
+        case compiler::envSustain:
+        case compiler::envRelease:
+            renderFrames(target, s.sampleIndex < v.loopEndIndex);
+            return;
+        default: // silent
+            pos = target;
+            return;
+        }
+    }
+}
+
+void TVoiceWalk::renderFrames(std::int64_t target, bool looping) {
+    while (pos < target) {
+        if (!frameStep(looping)) {
+            pos = target;
+            return;
+        }
+    }
+}
+
+bool TVoiceWalk::frameStep(bool looping) {
+    const std::int32_t sample = s.curSample + ((s.sampleDelta * s.phaseFrac) >> 10);
+    const auto frame = static_cast<std::size_t>((pos - start) / 4);
+    mix[2 * frame] += std::int64_t{s.gainLeft} * sample;
+    mix[2 * frame + 1] += std::int64_t{s.gainRight} * sample;
+    pos += 4;
+    if (pos >= s.nextUpdatePos) {
+        if (!levelUpdate())
+            return false;
+        s.nextUpdatePos += s.updateInterval;
+    }
+    return advance(looping);
+}
+
+bool TVoiceWalk::levelUpdate() {
+    if (s.envState == compiler::envAttack || s.envState == compiler::envDecay) {
+        s.levelLeft += s.stepFrames * s.slopeLeft;
+        s.levelRight += s.stepFrames * s.slopeRight;
+        setGains();
+        return true;
+    }
+    if (s.leftActive) {
+        s.levelLeft += s.stepFrames * s.slopeLeft;
+        s.gainLeft = truncGain(s.levelLeft);
+        if (s.gainLeft < 1 && s.slopeLeft < 0) {
+            s.leftActive = 0;
+            if (!s.rightActive) {
+                fallSilent();
+                return false;
+            }
+        }
+    }
+    if (s.rightActive) {
+        s.levelRight += s.stepFrames * s.slopeRight;
+        s.gainRight = truncGain(s.levelRight);
+        if (s.gainRight < 1 && s.slopeRight < 0) {
+            s.rightActive = 0;
+            if (!s.leftActive) {
+                fallSilent();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool TVoiceWalk::advance(bool looping) {
+    std::int64_t step = s.phaseStep;
+    if (s.vibratoDepth > 0 && s.lfoPeriod > 0) {
+        if (++s.lfoPhase >= s.lfoPeriod)
+            s.lfoPhase %= s.lfoPeriod;
+        const auto i = static_cast<std::size_t>(std::uint64_t{s.lfoPhase} * 1607 / s.lfoPeriod);
+        step += (std::int64_t{cosTable()[i]} * s.vibratoDepth) >> 15;
+    }
+    // A vibrato deeper than the pitch step would move backwards; the read position only stands.
+    if (step < 0)
+        step = 0;
+    if (step > std::numeric_limits<std::int32_t>::max() - 1024)
+        step = std::numeric_limits<std::int32_t>::max() - 1024;
+    s.phaseFrac += static_cast<std::int32_t>(step);
+    if (s.phaseFrac < 1024)
+        return true;
+    std::int64_t index = std::int64_t{s.sampleIndex} + (s.phaseFrac >> 10);
+    s.phaseFrac &= 1023;
+    if (looping) {
+        if (index >= v.loopEndIndex)
+            index = v.loopEndIndex - v.loopLength + (index - v.loopEndIndex) % v.loopLength;
+        if (index < v.loopStartIndex)
+            index = v.loopStartIndex;
+    } else if (index >= v.endIndex) {
+        fallSilent();
+        return false;
+    }
+    s.sampleIndex = static_cast<std::int32_t>(index);
+    reload();
+    return true;
+}
+
+void TVoiceWalk::reload() {
+    s.curSample = sampleAt(s.sampleIndex);
+    s.sampleDelta = sampleAt(std::int64_t{s.sampleIndex} + 1) - s.curSample;
+}
+
+void TVoiceWalk::catchUp() {
+    const std::int64_t frames = (pos - (s.nextUpdatePos - s.updateInterval)) / 4;
+    s.levelLeft += frames * s.slopeLeft;
+    s.levelRight += frames * s.slopeRight;
+    setGains();
+}
+
+void TVoiceWalk::setReleaseSlopes() {
+    setSlopes(v.releaseRate);
+    // Every release must end: a flat or too shallow slope is made just steep enough.
+    for (Real* slope : {&s.slopeLeft, &s.slopeRight})
+        if (absReal(*slope) < kMinSlope)
+            *slope = *slope > 0 ? kMinSlope : -kMinSlope;
+}
+
+void TVoiceWalk::channelCheck() {
+    if (s.gainLeft < 1 && s.slopeLeft < 0)
+        s.leftActive = 0;
+    if (s.gainRight < 1 && s.slopeRight < 0)
+        s.rightActive = 0;
+}
+
+void TVoiceWalk::stepRule(bool activeOnly) {
+    Real m = 0;
+    if (!activeOnly || s.leftActive)
+        m = absReal(s.slopeLeft);
+    if ((!activeOnly || s.rightActive) && absReal(s.slopeRight) > m)
+        m = absReal(s.slopeRight);
+    if (m < kMinSlope)
+        m = kMinSlope;
+    s.stepFrames = std::trunc(1 / m + 1);
+    s.updateInterval = 4 * static_cast<std::int32_t>(s.stepFrames);
+    s.nextUpdatePos = pos + s.updateInterval;
+}
+
+void TVoiceWalk::endAttack() {
+    catchUp();
+    if (s.sampleIndex < v.decayEnd) {
+        s.envState = compiler::envDecay;
+        setSlopes(v.decayRate);
+        stepRule(false);
+    } else {
+        enterSustain();
+    }
+}
+
+void TVoiceWalk::enterSustain() {
+    s.envState = compiler::envSustain;
+    setSlopes(v.sustainRate);
+    channelCheck();
+    silentOrStep();
+}
+
+void TVoiceWalk::handleEvent(const songEvent& e) {
+    switch (e.kind) {
+    case compiler::noteStart:
+        s = v.savedState;
+        s.factorLeft = e.factorLeft;
+        s.factorRight = e.factorRight;
+        s.levelLeft = s.levelLeft * s.factorLeft;
+        s.levelRight = s.levelRight * s.factorRight;
+        setGains();
+        setSlopes(v.attackRate);
+        stepRule(false);
+        break;
+    case compiler::noteEnd:
+        if (s.envState == compiler::envRelease || s.envState == compiler::envSilent)
+            break;
+        catchUp();
+        s.envState = compiler::envRelease;
+        s.factorLeft = e.factorLeft;
+        s.factorRight = e.factorRight;
+        setReleaseSlopes();
+        channelCheck();
+        silentOrStep();
+        break;
+    case 0:
+    case compiler::pressure:
+    case compiler::volume:
+    case compiler::pan:
+    case compiler::expression: {
+        s.levelLeft = s.levelLeft * e.factorLeft / s.factorLeft;
+        s.levelRight = s.levelRight * e.factorRight / s.factorRight;
+        setGains();
+        s.factorLeft = e.factorLeft;
+        s.factorRight = e.factorRight;
+        switch (s.envState) {
+        case compiler::envAttack:
+        case compiler::envDecay: {
+            setSlopes(s.envState == compiler::envAttack ? v.attackRate : v.decayRate);
+            const Real m = std::max(absReal(s.slopeLeft), absReal(s.slopeRight));
+            s.stepFrames = m < kMinSlope ? kSlowStepFrames : 1 / m + 1;
+            break;
+        }
+        case compiler::envSustain:
+            setSlopes(v.sustainRate);
+            channelCheck();
+            silentOrStep();
+            break;
+        case compiler::envRelease:
+            setReleaseSlopes();
+            channelCheck();
+            silentOrStep();
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    case compiler::modulation:
+        s.vibratoDepth = e.value;
+        break;
+    case compiler::pitchBend:
+        s.phaseStep = e.value;
+        break;
+    default: // noOp
+        break;
+    }
+}
+
+} // namespace
+
+const std::array<std::int32_t, 1607>& cosTable() {
+    static const std::array<std::int32_t, 1607> table = [] {
+        std::array<std::int32_t, 1607> t{};
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const auto c = static_cast<float>(
+                std::cos(2 * std::numbers::pi_v<long double> * static_cast<long double>(i) / 1608));
+            t[i] = static_cast<std::int32_t>(65536.0f * c);
+        }
+        return t;
+    }();
+    return table;
+}
+
+bool renderVoice(TSongBlock& voice, std::int64_t bufferStart, std::int64_t bufferEnd,
+                 std::span<std::int64_t> mix) noexcept {
+    return TVoiceWalk(voice, bufferStart, mix).run(bufferEnd);
+}
+
+std::int16_t convertSample(std::int64_t value, std::int32_t mul, bool saturate) noexcept {
+    // Sums this large only come from absurd patch levels; holding them here keeps the product
+    // inside 64 bits, and they saturate or wrap as any out-of-range value does.
+    constexpr std::int64_t kLimit = std::int64_t{1} << 40;
+    if (value > kLimit)
+        value = kLimit;
+    else if (value < -kLimit)
+        value = -kLimit;
+    const std::int64_t r = value >= 0 ? (value * mul) >> 12 : -((-value * mul) >> 12);
+    if (saturate) {
+        if (r > 32767)
+            return 32767;
+        if (r < -32768)
+            return -32768;
+        return static_cast<std::int16_t>(r);
+    }
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(r & 0xFFFF));
+}
+
+void convertOutput(std::span<const std::int64_t> mix, std::span<std::uint8_t> out,
+                   std::int32_t leftMul, std::int32_t rightMul, bool saturate) noexcept {
+    const std::size_t frames = mix.size() / 2;
+    for (std::size_t f = 0; f < frames; ++f) {
+        const auto l = static_cast<std::uint16_t>(convertSample(mix[2 * f], leftMul, saturate));
+        const auto r =
+            static_cast<std::uint16_t>(convertSample(mix[2 * f + 1], rightMul, saturate));
+        out[4 * f] = static_cast<std::uint8_t>(l & 0xFF);
+        out[4 * f + 1] = static_cast<std::uint8_t>(l >> 8);
+        out[4 * f + 2] = static_cast<std::uint8_t>(r & 0xFF);
+        out[4 * f + 3] = static_cast<std::uint8_t>(r >> 8);
+    }
+}
+
+} // namespace zb::synth

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "compiler/song_block.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+// The voice mixer: per output frame only integer work (interpolation, vibrato, accumulation);
+// reals only at events and level updates.
+namespace zb::synth {
+
+// 65536 x cos(2 pi i / 1608) for i = 0..1606, the cosine rounded to single precision first and
+// the product truncated.
+const std::array<std::int32_t, 1607>& cosTable();
+
+// Renders one voice into mix (interleaved left/right frames of the buffer that starts at output
+// byte bufferStart) up to bufferEnd, handling its events at their positions. Returns false when
+// the voice has reached its endMark and is silent, so it can leave the active list.
+bool renderVoice(compiler::TSongBlock& voice, std::int64_t bufferStart, std::int64_t bufferEnd,
+                 std::span<std::int64_t> mix) noexcept;
+
+// value x mul / 4096 rounded toward zero, symmetric in sign; clamped to 16 bits when saturate is
+// set, else its low 16 bits.
+std::int16_t convertSample(std::int64_t value, std::int32_t mul, bool saturate) noexcept;
+
+// Converts the accumulator into 16-bit little-endian stereo frames.
+void convertOutput(std::span<const std::int64_t> mix, std::span<std::uint8_t> out,
+                   std::int32_t leftMul, std::int32_t rightMul, bool saturate) noexcept;
+
+} // namespace zb::synth

@@ -1,0 +1,228 @@
+#include "synth/synth.h"
+
+#include "compiler/fast_file.h"
+#include "compiler/levels.h"
+#include "instruments/wav_header.h"
+#include "instruments/wav_sample.h"
+#include "synth/mixer.h"
+#include "synth/wav_writer.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace zb::synth {
+
+TSynth::TSynth(AudioOutput& device, AudioOutput::TBufferDone onBufferDone, int deviceNumber,
+               TOutputBuffers& buffers)
+    : waveOut(device), outputBuffers(buffers),
+      mixBuffer(static_cast<std::size_t>(kBufferFrames) * 2) {
+    for (auto& b : outputBuffers)
+        b.fill(0);
+    if (!waveOut.open(deviceNumber, std::move(onBufferDone))) {
+        deviceError = true;
+        return;
+    }
+    for (int n = 1; n <= kBufferCount; ++n) {
+        if (!waveOut.prepare(n, outputBuffers[static_cast<std::size_t>(n - 1)])) {
+            for (int m = n - 1; m >= 1; --m)
+                waveOut.unprepare(m);
+            waveOut.close();
+            deviceError = true;
+            return;
+        }
+    }
+    mute();
+    unMute();
+    deviceOpen = true;
+}
+
+TSynth::~TSynth() {
+    if (muted)
+        unMute();
+    if (deviceOpen) {
+        waveOut.reset();
+        for (int n = kBufferCount; n >= 1; --n)
+            waveOut.unprepare(n);
+        waveOut.close();
+    }
+    closeRecordFile();
+}
+
+bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
+                      const std::string& wavDir, const TMessageSink& status,
+                      const TMessageSink& showError) {
+    const auto fail = [&](const std::string& message) {
+        for (auto& rec : samples)
+            rec->wavData = {};
+        if (showError)
+            showError(message);
+        return false;
+    };
+    for (auto& rec : samples)
+        rec->wavData = {};
+    for (auto& rec : samples) {
+        const std::string name = instruments::wavFileName(rec->wavName, wavDir);
+        if (status)
+            status("Loading WAV file " + name);
+        const std::string path = instruments::findWavFile(name, prgDir);
+        const instruments::TWAVheader header(path);
+        if (path.empty() || !header.valid)
+            return fail("Can't open WAV file " + name);
+        auto loaded = instruments::loadWavSamples(path, header);
+        if (loaded.error == instruments::TWavLoadError::memory)
+            return fail("Memory allocation error!");
+        if (loaded.error != instruments::TWavLoadError::none)
+            return fail("Error reading WAV file!");
+        rec->wavData = std::move(loaded.samples);
+    }
+    for (auto& voice : voices) {
+        if (voice->sampleData != nullptr)
+            continue;
+        const auto& data = voice->sampleRec->wavData;
+        voice->sampleData = data.data();
+        voice->sampleSize = data.size();
+        // The first sample frame of every note ramps from 0 to the sample at the start index.
+        const auto start = static_cast<std::size_t>(voice->startIndex);
+        voice->savedState.sampleDelta = start < data.size() ? data[start] : 0;
+    }
+    return true;
+}
+
+void TSynth::sync() {
+    playPos -= playPos % kBytesPerFrame;
+    activeVoices.clear();
+    activeCount = 0;
+    for (auto& block : voices) {
+        auto& events = block->events;
+        std::size_t i = 0;
+        while (events[i].kind != compiler::endMark && events[i].time < playPos)
+            ++i;
+        while (events[i].kind != compiler::endMark && events[i].kind != compiler::noteStart)
+            ++i;
+        block->curEvent = i;
+        if (events[i].kind == compiler::noteStart) {
+            activeVoices.push_back(block.get());
+            block->live = block->savedState;
+            block->live.envState = compiler::envSilent;
+            ++activeCount;
+        }
+    }
+    renderPos = playPos;
+}
+
+void TSynth::start() {
+    nextBuffer = 1;
+    recordFailed = false;
+    if (recording)
+        openRecordFile();
+    while (nextBuffer <= kBufferCount && !deviceError)
+        play();
+}
+
+void TSynth::play() {
+    const std::int64_t bufferEnd = renderPos + kBufferBytes;
+    std::fill(mixBuffer.begin(), mixBuffer.end(), 0);
+    activeCount = 0;
+    std::size_t kept = 0;
+    for (auto* block : activeVoices) {
+        ++activeCount;
+        if (renderVoice(*block, renderPos, bufferEnd, mixBuffer))
+            activeVoices[kept++] = block;
+        else
+            --activeCount;
+    }
+    activeVoices.resize(kept);
+
+    if (nextBuffer > kBufferCount)
+        nextBuffer = 1;
+    auto& out = outputBuffers[static_cast<std::size_t>(nextBuffer - 1)];
+    convertOutput(mixBuffer, out, leftMul, rightMul, saturate);
+    renderPos = bufferEnd;
+    if (recording && recordHandle != nullptr)
+        writeRecord(out);
+    if (waveOut.write(nextBuffer))
+        ++nextBuffer;
+    else
+        deviceError = true;
+}
+
+void TSynth::stop() {
+    waveOut.reset();
+    if (recording) {
+        closeRecordFile();
+        compiler::TFastFile file(recordFileName, false, false);
+        if (file.opened())
+            writeWavHeader(file, 16, 2, kOutputRate);
+    }
+}
+
+void TSynth::changeVolume(Real volume, Real balance) {
+    rightFactor = volume * balance;
+    leftFactor = (2 - balance) * volume;
+    const auto toMul = [](Real factor) {
+        const Real mul = roundHalfEven(factor * 32);
+        return static_cast<std::int32_t>(std::clamp<Real>(mul, 0, 1 << 20));
+    };
+    leftMul = toMul(leftFactor);
+    rightMul = toMul(rightFactor);
+}
+
+void TSynth::mute() {
+    if (const auto v = waveOut.volume()) {
+        savedVolume = *v;
+        waveOut.setVolume(0);
+    }
+    muted = true;
+}
+
+void TSynth::unMute() {
+    if (waveOut.volume())
+        waveOut.setVolume(savedVolume);
+    muted = false;
+}
+
+void TSynth::openRecordFile() {
+    closeRecordFile();
+    {
+        compiler::TFastFile file(recordFileName, true, false);
+        if (!file.opened()) {
+            recordError();
+            return;
+        }
+        try {
+            writeWavHeader(file, 16, 2, kOutputRate);
+            file.close();
+        } catch (const std::exception&) {
+            recordError();
+            return;
+        }
+    }
+    recordHandle = std::fopen(recordFileName.c_str(), "r+b");
+    if (recordHandle == nullptr || std::fseek(recordHandle, 44, SEEK_SET) != 0) {
+        closeRecordFile();
+        recordError();
+    }
+}
+
+void TSynth::writeRecord(std::span<const std::uint8_t> data) {
+    if (std::fwrite(data.data(), 1, data.size(), recordHandle) != data.size() ||
+        std::fflush(recordHandle) != 0) {
+        closeRecordFile();
+        recordError();
+    }
+}
+
+void TSynth::closeRecordFile() {
+    if (recordHandle != nullptr) {
+        std::fclose(recordHandle);
+        recordHandle = nullptr;
+    }
+}
+
+void TSynth::recordError() {
+    recordFailed = true;
+    if (recordStatus)
+        recordStatus("Can't record to " + recordFileName);
+}
+
+} // namespace zb::synth

@@ -1,0 +1,360 @@
+#include "instruments/wav_sample.h"
+
+#include "tests/support/byte_writer.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace zb::instruments {
+namespace {
+
+namespace fs = std::filesystem;
+
+using TSamples = std::vector<std::int16_t>;
+
+using zb::test::TBytes;
+
+std::vector<std::uint8_t> pcm16(std::initializer_list<int> values) {
+    TBytes b;
+    for (int v : values)
+        b.s16(v);
+    return b.data();
+}
+
+std::vector<std::uint8_t> pcm8(std::initializer_list<int> values) {
+    TBytes b;
+    for (int v : values)
+        b.u8(static_cast<std::uint32_t>(v));
+    return b.data();
+}
+
+TWavLoadResult convert(const std::vector<std::uint8_t>& raw, int channels, int bits, int rate) {
+    return convertToMono22050(raw, channels, bits, rate);
+}
+
+// The converted samples; the slack behind them must be the stated number of zeros.
+TSamples body(const TWavLoadResult& r, std::size_t slack) {
+    EXPECT_EQ(r.error, TWavLoadError::none);
+    EXPECT_EQ(r.samples.size(), r.convertedCount + slack);
+    for (std::size_t i = r.convertedCount; i < r.samples.size(); ++i)
+        EXPECT_EQ(r.samples[i], 0) << "slack sample " << i;
+    const auto end = std::min(r.convertedCount, r.samples.size());
+    return {r.samples.begin(), r.samples.begin() + static_cast<std::ptrdiff_t>(end)};
+}
+
+TSamples fixedRate(const std::vector<std::uint8_t>& raw, int channels, int bits, int rate) {
+    return body(convert(raw, channels, bits, rate), 8);
+}
+
+TSamples generalRate(const std::vector<std::uint8_t>& raw, int channels, int bits, int rate) {
+    return body(convert(raw, channels, bits, rate), 64);
+}
+
+TEST(WavConversionAt22050, SixteenBitMonoIsCopiedUnchanged) {
+    EXPECT_EQ(fixedRate(pcm16({0, 1, -1, 32767, -32768, 12345}), 1, 16, 22050),
+              (TSamples{0, 1, -1, 32767, -32768, 12345}));
+}
+
+TEST(WavConversionAt22050, IncompleteLastFrameIsIgnored) {
+    std::vector<std::uint8_t> raw = pcm16({100, 200});
+    raw.push_back(0x7F);
+    EXPECT_EQ(fixedRate(raw, 1, 16, 22050), (TSamples{100, 200}));
+    EXPECT_EQ(fixedRate(pcm16({1, 2, 3}), 2, 16, 22050), (TSamples{1}));
+    EXPECT_EQ(fixedRate({}, 1, 8, 22050), TSamples{});
+}
+
+TEST(WavConversionAt22050, EightBitMonoIsCentredAndScaled) {
+    EXPECT_EQ(fixedRate(pcm8({0, 128, 255, 1, 129}), 1, 8, 22050),
+              (TSamples{-32768, 0, 32512, -32512, 256}));
+}
+
+TEST(WavConversionAt22050, EightBitStereoMixesBothChannels) {
+    EXPECT_EQ(fixedRate(pcm8({255, 255, 0, 0, 128, 129, 0, 255}), 2, 8, 22050),
+              (TSamples{32512, -32768, 128, -128}));
+}
+
+TEST(WavConversionAt22050, SixteenBitStereoAverageRoundsTowardZero) {
+    EXPECT_EQ(
+        fixedRate(pcm16({-3, 0, 3, 0, 32767, 32767, -32768, -32768, -32768, 32767}), 2, 16, 22050),
+        (TSamples{-1, 1, 32767, -32768, 0}));
+}
+
+TEST(WavConversionAt44100, SixteenBitMonoPairsAndDropsTheUnpairedLastSample) {
+    EXPECT_EQ(fixedRate(pcm16({3, -6, 100, 200, 7}), 1, 16, 44100), (TSamples{-1, 150}));
+    EXPECT_EQ(fixedRate(pcm16({32767, 32767, -32768, -32768}), 1, 16, 44100),
+              (TSamples{32767, -32768}));
+}
+
+TEST(WavConversionAt44100, SixteenBitStereoDividesTheSumOfFourByFour) {
+    // (1,0),(3,0): 4 / 4 = 1, where averaging the two mono values would give (0 + 1) / 2 = 0.
+    EXPECT_EQ(fixedRate(pcm16({1, 0, 3, 0, -1, -1, -1, 0, 4000, 8000, -100, 3, -32768, -32768,
+                               -32768, -32768}),
+                        2, 16, 44100),
+              (TSamples{1, 0, 2975, -32768}));
+}
+
+TEST(WavConversionAt44100, EightBitPairsAreScaledFromTheirSum) {
+    EXPECT_EQ(fixedRate(pcm8({0, 1, 255, 255, 128, 129, 77}), 1, 8, 44100),
+              (TSamples{-32640, 32512, 128}));
+    EXPECT_EQ(fixedRate(pcm8({255, 255, 255, 255, 0, 0, 0, 0, 128, 128, 128, 129}), 2, 8, 44100),
+              (TSamples{32512, -32768, 64}));
+}
+
+TEST(WavConversionAt11025, EachFrameGivesAMidpointAndItself) {
+    EXPECT_EQ(fixedRate(pcm8({128, 192}), 1, 8, 11025), (TSamples{0, 0, 8192, 16384}));
+    EXPECT_EQ(fixedRate(pcm8({255, 0}), 1, 8, 11025), (TSamples{16256, 32512, -128, -32768}));
+}
+
+TEST(WavConversionAt11025, SixteenBitHalvesRoundTowardZero) {
+    // h(-3) = -1, not -2.
+    EXPECT_EQ(fixedRate(pcm16({-3, 5}), 1, 16, 11025), (TSamples{-1, -3, 1, 5}));
+}
+
+TEST(WavConversionAt11025, StereoHalvesAreQuarterSums) {
+    EXPECT_EQ(fixedRate(pcm16({-3, 0, 5, 2}), 2, 16, 11025), (TSamples{0, -1, 1, 3}));
+    EXPECT_EQ(fixedRate(pcm16({32767, 32767, 32767, 32767}), 2, 16, 11025),
+              (TSamples{16383, 32767, 32766, 32767}));
+    EXPECT_EQ(fixedRate(pcm8({255, 255, 0, 0}), 2, 8, 11025),
+              (TSamples{16256, 32512, -128, -32768}));
+}
+
+// The 32,000 Hz interpolation computed exactly: r = 32000 / 22050 = 640 / 441, so output k lies
+// at source frame (640k) div 441 with the fraction ((640k) mod 441) / 441.
+TSamples expectedAt32000(const std::vector<int>& m) {
+    const auto frames = static_cast<long long>(m.size());
+    // N = Round(2 * frames * 441 / 640) div 2 + 1, the quotient never being a tie here.
+    const long long twice = (2 * frames * 441 * 2 + 640) / (2 * 640);
+    const long long n = twice / 2 + 1;
+    TSamples out(static_cast<std::size_t>(n), 0);
+    for (long long k = 0; k < n; ++k) {
+        const long long i = 640 * k / 441;
+        const long long frac = 640 * k % 441;
+        if (i >= frames)
+            break;
+        const int mi = m[static_cast<std::size_t>(i)];
+        if (i + 1 >= frames) {
+            out[static_cast<std::size_t>(k)] = static_cast<std::int16_t>(mi);
+            break;
+        }
+        const int next = m[static_cast<std::size_t>(i + 1)];
+        // C++ division truncates toward zero, as Trunc of the whole value does.
+        out[static_cast<std::size_t>(k)] =
+            static_cast<std::int16_t>((mi * 441LL + frac * (next - mi)) / 441);
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> pcm16(const std::vector<int>& values) {
+    TBytes b;
+    for (int v : values)
+        b.s16(v);
+    return b.data();
+}
+
+TEST(WavConversionGeneral, RisingRampAt32000Interpolates) {
+    std::vector<int> ramp;
+    for (int f = 0; f < 10; ++f)
+        ramp.push_back(1000 * f);
+    const TSamples got = generalRate(pcm16(ramp), 1, 16, 32000);
+    // N = Round(13.78125) div 2 + 1 = 8; output 7 would lie past the last frame and stays 0.
+    EXPECT_EQ(got, (TSamples{0, 1451, 2902, 4353, 5804, 7256, 8707, 0}));
+    EXPECT_EQ(got, expectedAt32000(ramp));
+}
+
+TEST(WavConversionGeneral, FallingRampTruncatesTowardZero) {
+    std::vector<int> ramp;
+    for (int f = 0; f < 33; ++f) // down to -31904, still a 16-bit value
+        ramp.push_back(-997 * f);
+    const TSamples got = generalRate(pcm16(ramp), 1, 16, 32000);
+    ASSERT_GE(got.size(), 2U);
+    EXPECT_EQ(got[1], -1446); // -1446.89: flooring would give -1447
+    EXPECT_EQ(got, expectedAt32000(ramp));
+}
+
+TEST(WavConversionGeneral, WholeValueIsTruncatedNotTheStep) {
+    // Output 1 lies at frame 1 + 199/441: -500 + 451.25 = -48.75 gives -48; truncating the step
+    // alone would give -500 + 451 = -49.
+    const std::vector<int> m{0, -500, 500, 0, 500, -500, 0};
+    const TSamples got = generalRate(pcm16(m), 1, 16, 32000);
+    ASSERT_GE(got.size(), 2U);
+    EXPECT_EQ(got[1], -48);
+    EXPECT_EQ(got, expectedAt32000(m));
+}
+
+TEST(WavConversionGeneral, ThirtyTwoKilohertzGivesAbout0689SamplesPerFrame) {
+    std::vector<int> wave;
+    for (int f = 0; f < 32000; ++f)
+        wave.push_back((f * 37) % 2001 - 1000);
+    const TSamples got = generalRate(pcm16(wave), 1, 16, 32000);
+    // Round(2 * 32000 * 441 / 640) = 44100: N = 22050 + 1.
+    ASSERT_EQ(got.size(), 22051U);
+    const TSamples expected = expectedAt32000(wave);
+    // The last output lies exactly on the frame past the end; whether the product k * r lands
+    // just below it is a matter of the last bit, so only the outputs before it are compared.
+    EXPECT_TRUE(std::equal(got.begin(), got.end() - 1, expected.begin()));
+}
+
+TEST(WavConversionGeneral, OutputCountRoundsHalfToEven) {
+    // 88200 Hz: r = 4 exactly. 7 frames: Round(3.5) = 4, N = 3; flooring would give N = 2.
+    EXPECT_EQ(generalRate(pcm16({10, 11, 12, 13, 14, 15, 16}), 1, 16, 88200),
+              (TSamples{10, 14, 0}));
+    // 5 frames: Round(2.5) = 2, N = 2; output 1 is the last frame itself.
+    EXPECT_EQ(generalRate(pcm16({10, 11, 12, 13, 14}), 1, 16, 88200), (TSamples{10, 14}));
+}
+
+TEST(WavConversionGeneral, StereoAndEightBitUseTheMonoValues) {
+    // 66150 Hz: r = 3 exactly. 6 frames: Round(4) div 2 + 1 = 3 outputs, the last past the end.
+    EXPECT_EQ(generalRate(pcm8({255, 255, 0, 0, 1, 1, 128, 129, 9, 9, 9, 9}), 2, 8, 66150),
+              (TSamples{32512, 128, 0}));
+    EXPECT_EQ(generalRate(pcm8({0, 1, 2, 255}), 1, 8, 66150), (TSamples{-32768, 32512}));
+}
+
+TEST(WavConversionGeneral, EmptyDataGivesOneSilentSample) {
+    EXPECT_EQ(generalRate({}, 1, 16, 32000), (TSamples{0}));
+}
+
+TEST(WavConversionGeneral, FramesOnTheOutputGridAreCopied) {
+    // 11025 * 3 Hz: r = 1.5; output 2k lies exactly on frame 3k.
+    const TSamples got = generalRate(pcm16({-100, 50, 300, -7, 8, 9, 1000}), 1, 16, 33075);
+    EXPECT_EQ(got.at(0), -100);
+    EXPECT_EQ(got.at(1), 175); // 50 + 0.5 * 250
+    EXPECT_EQ(got.at(2), -7);
+    EXPECT_EQ(got.at(4), 1000);
+}
+
+TEST(WavConversionArguments, UnsupportedFormatsAreRefused) {
+    const std::vector<std::uint8_t> raw = pcm16({1, 2});
+    EXPECT_EQ(convert(raw, 3, 16, 22050).error, TWavLoadError::readError);
+    EXPECT_EQ(convert(raw, 1, 24, 22050).error, TWavLoadError::readError);
+    EXPECT_EQ(convert(raw, 1, 16, 0).error, TWavLoadError::readError);
+    EXPECT_TRUE(convert(raw, 1, 16, 0).samples.empty());
+}
+
+// A 16-bit mono file at rate with the given data chunk size and data bytes.
+std::string wavFile(std::uint32_t dataSize, const std::vector<std::uint8_t>& data,
+                    std::uint32_t rate = 22050) {
+    TBytes b;
+    b.tag("RIFF").u32(0).tag("WAVE").tag("fmt ").u32(16);
+    b.u16(1).u16(1).u32(rate).u32(rate * 2).u16(2).u16(16);
+    b.tag("LIST").u32(1).u8('x').u8(0);
+    b.tag("data").u32(dataSize).raw(data);
+    return b.str();
+}
+
+TEST(WavLoading, DataChunkIsReadAndConverted) {
+    test::TTempDir dir;
+    const auto data = pcm16({5, -5, 32767});
+    const std::string name = dir.write("a.wav", wavFile(6, data) + "trailing");
+    const TWAVheader header(name);
+    ASSERT_TRUE(header.valid);
+    const TWavLoadResult r = loadWavSamples(name, header);
+    EXPECT_EQ(body(r, 8), (TSamples{5, -5, 32767}));
+}
+
+TEST(WavLoading, DataSizeBeyondTheFileIsAReadError) {
+    test::TTempDir dir;
+    const std::string name = dir.write("a.wav", wavFile(7, pcm16({5, -5, 32767})));
+    const TWAVheader header(name);
+    ASSERT_TRUE(header.valid);
+    const TWavLoadResult r = loadWavSamples(name, header);
+    EXPECT_EQ(r.error, TWavLoadError::readError);
+    EXPECT_TRUE(r.samples.empty());
+}
+
+TEST(WavLoading, GigabyteDataSizeInASmallFileFailsAtOnce) {
+    test::TTempDir dir;
+    const std::vector<std::uint8_t> kilobyte(1024, 0x11);
+    for (std::uint32_t size : {0x80000000U, 0xFFFFFFFFU}) {
+        const std::string name = dir.write("big.wav", wavFile(size, kilobyte));
+        const TWAVheader header(name);
+        ASSERT_TRUE(header.valid);
+        const auto start = std::chrono::steady_clock::now();
+        const TWavLoadResult r = loadWavSamples(name, header);
+        EXPECT_EQ(r.error, TWavLoadError::readError);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+    }
+}
+
+TEST(WavLoading, FileGoneSinceExaminingIsAReadError) {
+    test::TTempDir dir;
+    const std::string name = dir.write("a.wav", wavFile(2, pcm16({1})));
+    const TWAVheader header(name);
+    ASSERT_TRUE(header.valid);
+    fs::remove(name);
+    EXPECT_EQ(loadWavSamples(name, header).error, TWavLoadError::readError);
+}
+
+TEST(WavLoading, InvalidHeaderIsAReadError) {
+    test::TTempDir dir;
+    const std::string name = dir.write("a.wav", "not a wav file at all, but long enough here");
+    const TWAVheader header(name);
+    ASSERT_FALSE(header.valid);
+    EXPECT_EQ(loadWavSamples(name, header).error, TWavLoadError::readError);
+}
+
+TEST(WavFileName, MissingExtensionGetsWav) {
+    EXPECT_EQ(wavFileName("piano", ""), "piano.WAV");
+    EXPECT_EQ(wavFileName("piano.wav", ""), "piano.wav");
+    EXPECT_EQ(wavFileName("piano.", ""), "piano.");
+    EXPECT_EQ(wavFileName("dir.v1\\piano", ""), "dir.v1/piano.WAV");
+}
+
+TEST(WavFileName, BareNameIsPutInTheSampleDirectory) {
+    EXPECT_EQ(wavFileName("piano", "samples"), "samples/piano.WAV");
+    EXPECT_EQ(wavFileName("piano.wav", "samples/"), "samples/piano.wav");
+    EXPECT_EQ(wavFileName("piano.wav", "/abs/samples"), "/abs/samples/piano.wav");
+}
+
+TEST(WavFileName, NameWithADirectoryIsUsedAsWritten) {
+    EXPECT_EQ(wavFileName("kit\\snare.wav", "samples"), "kit/snare.wav");
+    EXPECT_EQ(wavFileName("..\\kit\\snare", "samples"), "../kit/snare.WAV");
+    EXPECT_EQ(wavFileName("/abs/snare.wav", "samples"), "/abs/snare.wav");
+}
+
+TEST(FindWavFile, RelativeNameIsLookedUpInThePatchDirectory) {
+    test::TTempDir dir;
+    dir.write("prg/samples/piano.WAV", "x");
+    const std::string prg = dir.str() + "/prg";
+    EXPECT_EQ(findWavFile(wavFileName("piano", "samples"), prg), prg + "/samples/piano.WAV");
+}
+
+TEST(FindWavFile, NameInAnotherCaseIsFound) {
+    test::TTempDir dir;
+    dir.write("prg/samples/Piano.wav", "x");
+    const std::string prg = dir.str() + "/prg";
+    EXPECT_EQ(findWavFile(wavFileName("piano", "samples"), prg), prg + "/samples/Piano.wav");
+}
+
+TEST(FindWavFile, AbsoluteNameIgnoresThePatchDirectory) {
+    test::TTempDir dir;
+    const std::string name = dir.write("w/a.wav", "x");
+    EXPECT_EQ(findWavFile(name, dir.str() + "/prg"), name);
+}
+
+TEST(FindWavFile, MissingFileGivesAnEmptyName) {
+    test::TTempDir dir;
+    dir.write("prg/other.wav", "x");
+    EXPECT_EQ(findWavFile("piano.WAV", dir.str() + "/prg"), "");
+    EXPECT_EQ(findWavFile("piano.WAV", dir.str() + "/nowhere"), "");
+}
+
+TEST(FindWavFile, WithoutAPatchDirectoryTheCurrentDirectoryIsUsed) {
+    test::TTempDir dir;
+    dir.write("s/KICK.wav", "x");
+    const fs::path previous = fs::current_path();
+    fs::current_path(dir.path());
+    const std::string found = findWavFile("s/kick.WAV", "");
+    fs::current_path(previous);
+    EXPECT_EQ(found, "s/KICK.wav");
+}
+
+} // namespace
+} // namespace zb::instruments

@@ -1,0 +1,238 @@
+#include "compiler/voice_builder.h"
+#include "synth/mixer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace zb::synth {
+namespace {
+
+using compiler::songEvent;
+using compiler::TSampleRec;
+using compiler::TSongBlock;
+
+constexpr std::int64_t kBuffer = 352800;
+
+// A voice over a given sample, built by the compiler's own parameter code.
+struct TTestVoice {
+    explicit TTestVoice(std::vector<std::int16_t> samples, TSampleRec patch = flatPatch())
+        : data(std::move(samples)), rec(std::move(patch)) {
+        rec.endPosition = static_cast<std::int32_t>(data.size()) - 1;
+        if (rec.loopStart >= 0 && rec.loopEnd < 0)
+            rec.loopEnd = rec.endPosition;
+        compiler::setVoiceParameters(voice, rec, rec.baseKey, false);
+        voice.sampleData = data.data();
+        voice.sampleSize = data.size();
+        voice.savedState.sampleDelta = data.empty() ? 0 : data[0];
+    }
+    // Full level at once and a flat sustain: gain 128 x factor.
+    static TSampleRec flatPatch() {
+        TSampleRec s;
+        s.sampleRate = 22050;
+        s.baseKey = 60;
+        s.attackFactor = 1;
+        s.decayFactor = 1;
+        s.releaseSlope = -1;
+        return s;
+    }
+    void events(std::vector<songEvent> list) {
+        list.push_back({compiler::endMark, list.empty() ? 0 : list.back().time, 0, 0, 0});
+        voice.events = std::move(list);
+        voice.curEvent = 0;
+        voice.live = voice.savedState;
+        voice.live.envState = compiler::envSilent;
+    }
+    // Renders the buffer starting at bufferStart; returns whether the voice stays active.
+    bool render(std::int64_t bufferStart = 0) {
+        mix.assign(2 * 88200, 0);
+        return renderVoice(voice, bufferStart, bufferStart + kBuffer, mix);
+    }
+    std::int64_t left(std::size_t frame) const { return mix[2 * frame]; }
+    std::int64_t right(std::size_t frame) const { return mix[2 * frame + 1]; }
+
+    std::vector<std::int16_t> data;
+    TSampleRec rec;
+    TSongBlock voice;
+    std::vector<std::int64_t> mix;
+};
+
+songEvent at(std::int64_t frame, std::uint8_t kind, Real left = 1, Real right = 1,
+             std::int32_t value = 0) {
+    return {kind, static_cast<std::int32_t>(frame * 4), value, left, right};
+}
+
+TEST(Mixer, CosineTable) {
+    const auto& t = cosTable();
+    EXPECT_EQ(t[0], 65536);
+    EXPECT_EQ(t[804], -65536);
+    EXPECT_EQ(t[402], 0); // cos(pi/2) in single precision is a tiny negative or positive value
+    EXPECT_EQ(t[1606], t[2]);
+}
+
+TEST(Mixer, UnityGainPassesSamplesAndRampsInTheFirstFrame) {
+    TTestVoice t({1000, 2000, 3000, 4000, 5000, 6000});
+    t.events({at(10, compiler::noteStart), at(100, compiler::noteEnd)});
+    t.render();
+    EXPECT_EQ(t.left(9), 0);
+    EXPECT_EQ(t.left(10), 0);          // the note's first frame is the 0 of its ramp
+    EXPECT_EQ(t.left(11), 2000 * 128); // a step of one sample a frame reads index 1 next
+    EXPECT_EQ(t.left(12), 3000 * 128);
+    EXPECT_EQ(t.right(12), 3000 * 128);
+    EXPECT_EQ(convertSample(2000 * 128, 32, true), 2000);
+}
+
+TEST(Mixer, InterpolationFloorsTowardMinusInfinity) {
+    TTestVoice t({0, 0, -1, -1, -1, -1, -1, -1});
+    t.voice.savedState.phaseStep = 512;
+    t.voice.savedState.sampleDelta = 0;
+    t.events({at(0, compiler::noteStart), at(20, compiler::noteEnd)});
+    t.render();
+    // Half a sample a frame: frame 2 reads index 1 (0, next -1) at frac 0, frame 3 half way,
+    // where (-1 x 512) >> 10 floors to -1.
+    EXPECT_EQ(t.left(2), 0);
+    EXPECT_EQ(t.left(3), -128);
+}
+
+TEST(Mixer, EventAtTheBufferEndSoundsFromTheNextBuffer) {
+    TTestVoice t(std::vector<std::int16_t>(200000, 100));
+    t.events({at(88200, compiler::noteStart), at(88300, compiler::noteEnd)});
+    EXPECT_TRUE(t.render(0));
+    for (std::size_t f = 0; f < 88200; f += 1000)
+        ASSERT_EQ(t.left(f), 0);
+    EXPECT_EQ(t.voice.curEvent, 1u); // the noteStart was handled after the last frame
+    t.render(kBuffer);
+    EXPECT_EQ(t.left(0), 0);
+    EXPECT_EQ(t.left(1), 100 * 128);
+}
+
+TEST(Mixer, PlainVoiceStopsAtItsEndIndexAndLeavesAtItsEndMark) {
+    TTestVoice t(std::vector<std::int16_t>(1000, 50));
+    t.events({at(0, compiler::noteStart), at(5000, compiler::noteEnd)});
+    EXPECT_FALSE(t.render()); // silent and past its endMark: it leaves the active list
+    EXPECT_EQ(t.left(998), 50 * 128);
+    EXPECT_EQ(t.left(999), 0); // the read position reached the end index 999: silent from here
+    EXPECT_EQ(t.voice.live.envState, compiler::envSilent);
+}
+
+TEST(Mixer, NoteEndInReleaseChangesNothingAndNoteStartRestarts) {
+    TTestVoice t(std::vector<std::int16_t>(100000, 10));
+    t.events({at(0, compiler::noteStart), at(100, compiler::noteEnd, 0.5, 0.5),
+              at(200, compiler::noteEnd, 2, 2)});
+    t.render();
+    EXPECT_EQ(t.voice.live.factorLeft, 0.5L); // the second noteEnd was ignored
+
+    t.events({at(0, compiler::noteStart), at(100, compiler::noteEnd, 0.5, 0.5),
+              at(300, compiler::noteStart, 2, 2)});
+    t.render();
+    EXPECT_EQ(t.voice.live.sampleIndex, 88200 - 300);
+    EXPECT_EQ(t.voice.live.envState, compiler::envSustain);
+    EXPECT_EQ(t.left(300), 0);        // restarted from the start index: the ramp frame again
+    EXPECT_EQ(t.left(301), 10 * 256); // at once at the new level, without a fade
+}
+
+TEST(Mixer, ZeroReleaseSlopeStillEnds) {
+    TSampleRec patch = TTestVoice::flatPatch();
+    patch.releaseSlope = 0;
+    patch.loopStart = 0;
+    patch.loopEnd = -1; // set to the end by the fixture: a looping voice
+    TTestVoice t(std::vector<std::int16_t>(100, 10), patch);
+    t.events({at(0, compiler::noteStart), at(10, compiler::noteEnd)});
+    // 128 falling by 0.00128 a frame: below 1 after about 99,200 frames, in the second buffer.
+    EXPECT_TRUE(t.render());
+    EXPECT_EQ(t.voice.live.slopeLeft, -0.00128L);
+    EXPECT_EQ(t.voice.live.stepFrames, 782);
+    EXPECT_FALSE(t.render(kBuffer));
+}
+
+} // namespace
+} // namespace zb::synth
+
+namespace zb::synth {
+namespace {
+
+TEST(OutputConversion, SymmetricRounding) {
+    for (const std::int64_t v : {1, 127, 128, 129, 4095, 12345, 1000000}) {
+        EXPECT_EQ(convertSample(-v, 32, true), -convertSample(v, 32, true)) << v;
+        EXPECT_EQ(convertSample(v, 45, false), v * 45 / 4096) << v;
+    }
+    EXPECT_EQ(convertSample(-129, 32, true), -1); // toward zero, not toward minus infinity
+}
+
+TEST(OutputConversion, SaturationOrWrap) {
+    const std::int64_t v = 40000 * 128; // gives 40000 at the neutral multiplier
+    EXPECT_EQ(convertSample(v, 32, true), 32767);
+    EXPECT_EQ(convertSample(-v, 32, true), -32768);
+    EXPECT_EQ(convertSample(v, 32, false), 40000 - 65536);
+    // Far beyond 32 bits the sum neither overflows nor turns around in sign.
+    EXPECT_EQ(convertSample(std::int64_t{1} << 50, 32, true), 32767);
+}
+
+TEST(Mixer, LevelChangeRescalesAtOnce) {
+    TTestVoice t(std::vector<std::int16_t>(100000, 10));
+    t.events({at(0, compiler::noteStart), at(100, compiler::volume, 2, 0.5),
+              at(200, compiler::noteEnd)});
+    t.render();
+    EXPECT_EQ(t.left(99), 10 * 128);
+    EXPECT_EQ(t.left(100), 10 * 256);
+    EXPECT_EQ(t.right(100), 10 * 64);
+}
+
+TEST(Mixer, SustainWithoutSlopeUpdatesEvery782Frames) {
+    TTestVoice t(std::vector<std::int16_t>(100000, 10));
+    t.events({at(0, compiler::noteStart), at(80000, compiler::noteEnd)});
+    t.render();
+    EXPECT_EQ(t.voice.live.envState, compiler::envRelease);
+    t.events({at(0, compiler::noteStart)});
+    t.render();
+    EXPECT_EQ(t.voice.live.envState, compiler::envSustain);
+    EXPECT_EQ(t.left(88199), 10 * 128); // the level holds
+    EXPECT_EQ(t.voice.live.stepFrames, 782);
+    EXPECT_EQ(t.voice.live.updateInterval, 3128);
+}
+
+TEST(Mixer, LoopingVoiceLoopsThroughReleaseUntilBothChannelsFade) {
+    TSampleRec patch = TTestVoice::flatPatch();
+    patch.loopStart = 10;
+    patch.loopEnd = 19;
+    patch.releaseSlope = -10; // 128 x 10 / 22050 a frame: gone after about 2,200 frames
+    std::vector<std::int16_t> data(40, 0);
+    for (std::size_t i = 10; i < 20; ++i)
+        data[i] = 77;
+    TTestVoice t(data, patch);
+    t.voice.loopEndIndex = 19;
+    t.voice.loopStartIndex = 10;
+    t.voice.loopLength = 10;
+    t.events({at(0, compiler::noteStart), at(1000, compiler::noteEnd)});
+    EXPECT_FALSE(t.render());
+    EXPECT_NE(t.left(1500), 0); // still looping in release
+    EXPECT_EQ(t.left(5000), 0); // faded out
+    EXPECT_GE(t.voice.live.sampleIndex, 10);
+    EXPECT_LT(t.voice.live.sampleIndex, 19);
+}
+
+TEST(Mixer, VibratoMovesTheReadPositionAndNegativeAdvanceStands) {
+    TTestVoice plain(std::vector<std::int16_t>(200000, 1));
+    plain.events({at(0, compiler::noteStart), at(50000, compiler::noteEnd)});
+    plain.render();
+    TTestVoice vib(std::vector<std::int16_t>(200000, 1));
+    vib.voice.savedState.lfoPeriod = 4410;
+    vib.events({at(0, compiler::noteStart), at(0, compiler::modulation, 1, 1, 256),
+                at(50000, compiler::noteEnd)});
+    vib.render();
+    // Over whole vibrato periods the cosine sums to about zero: the position ends near the plain
+    // one.
+    EXPECT_NEAR(vib.voice.live.sampleIndex, plain.voice.live.sampleIndex, 2000);
+    EXPECT_NE(vib.voice.live.sampleIndex, plain.voice.live.sampleIndex);
+
+    TTestVoice deep(std::vector<std::int16_t>(200000, 1));
+    deep.voice.savedState.lfoPeriod = 4410;
+    deep.voice.savedState.phaseStep = 10;
+    deep.events({at(0, compiler::noteStart), at(0, compiler::modulation, 1, 1, 256),
+                 at(1000, compiler::noteEnd)});
+    deep.render();
+    EXPECT_GE(deep.voice.live.sampleIndex, 0);
+}
+
+} // namespace
+} // namespace zb::synth

@@ -1,0 +1,187 @@
+#include "compiler/voice_builder.h"
+#include "support/temp_dir.h"
+#include "synth/null_audio_output.h"
+#include "synth/synth.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace zb::synth {
+namespace {
+
+using compiler::songEvent;
+
+std::uint32_t le32(const std::string& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 1])) << 8 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[at + 3])) << 24;
+}
+
+// An engine on the null device with one sounding voice over a constant sample.
+class Engine : public ::testing::Test {
+protected:
+    Engine() {
+        rec.sampleRate = 22050;
+        rec.baseKey = 60;
+        rec.attackFactor = 1;
+        rec.decayFactor = 1;
+        rec.releaseSlope = -1000; // a release that ends within a few frames
+        rec.endPosition = 100000;
+        rec.wavData.assign(100002, 100);
+        synth = std::make_unique<TSynth>(
+            device, [this](int buffer) { returned.push_back(buffer); }, -1, *buffers);
+    }
+    // Adds a voice playing from startFrame to endFrame.
+    void addNote(std::int64_t startFrame, std::int64_t endFrame) {
+        auto v = std::make_unique<compiler::TSongBlock>();
+        compiler::setVoiceParameters(*v, rec, 60, false);
+        v->events = {{compiler::noteStart, static_cast<std::int32_t>(startFrame * 4), 0, 1, 1},
+                     {compiler::noteEnd, static_cast<std::int32_t>(endFrame * 4), 0, 1, 1},
+                     {compiler::endMark, static_cast<std::int32_t>(endFrame * 4), 0, 0, 0}};
+        v->sampleData = rec.wavData.data();
+        v->sampleSize = rec.wavData.size();
+        v->savedState.sampleDelta = 100;
+        synth->voices.push_back(std::move(v));
+    }
+    std::int16_t leftAt(int buffer, std::size_t frame) const {
+        const auto& b = (*buffers)[static_cast<std::size_t>(buffer - 1)];
+        return static_cast<std::int16_t>(b[4 * frame] | b[4 * frame + 1] << 8);
+    }
+    // Runs the streaming protocol to the end of the song; returns the buffers rendered.
+    int streamToEnd() {
+        int played = 0;
+        synth->start();
+        for (std::size_t i = 0; i < returned.size() || device.queued() > 0; ++i) {
+            if (i >= returned.size())
+                device.returnOldest();
+            synth->playPos += kBufferBytes;
+            if (synth->activeCount >= 1)
+                synth->play();
+        }
+        played = static_cast<int>(synth->renderPos / kBufferBytes);
+        return played;
+    }
+
+    compiler::TSampleRec rec;
+    std::unique_ptr<TOutputBuffers> buffers = std::make_unique<TOutputBuffers>();
+    NullAudioOutput device;
+    std::vector<int> returned;
+    std::unique_ptr<TSynth> synth;
+};
+
+TEST_F(Engine, OpensTheDeviceAndKeepsItsVolume) {
+    EXPECT_TRUE(synth->deviceOpen);
+    EXPECT_FALSE(synth->deviceError);
+    EXPECT_EQ(device.volume(), 0xFFFFFFFFu);
+    synth->mute();
+    EXPECT_EQ(device.volume(), 0u);
+    synth.reset(); // the destructor gives the volume back
+    EXPECT_EQ(device.volume(), 0xFFFFFFFFu);
+}
+
+TEST_F(Engine, StartQueuesThreeBuffersInOrder) {
+    addNote(10, 20);
+    synth->sync();
+    synth->start();
+    EXPECT_EQ(device.queued(), 3u);
+    EXPECT_EQ(synth->nextBuffer, 4);
+    EXPECT_EQ(synth->renderPos, 3 * kBufferBytes);
+    EXPECT_EQ(synth->activeCount, 0); // the note ended in the first buffer
+    EXPECT_EQ(leftAt(1, 11), 100 * 128 * 32 / 4096);
+}
+
+TEST_F(Engine, StreamingRendersWhileVoicesRemain) {
+    addNote(10, 20);
+    addNote(5 * 88200, 5 * 88200 + 100); // in the sixth buffer
+    synth->sync();
+    EXPECT_EQ(synth->activeCount, 2);
+    EXPECT_EQ(streamToEnd(), 6);
+    EXPECT_EQ(leftAt(3, 1), 100 * 128 * 32 / 4096); // buffer 6 reused slot 3
+}
+
+TEST_F(Engine, SyncSkipsNotesThatBeganBeforeThePlayPosition) {
+    addNote(10, 20);
+    addNote(100000, 100100);
+    synth->playPos = 4 * 50 + 2; // not a whole frame: rounded down
+    synth->sync();
+    EXPECT_EQ(synth->playPos, 200);
+    EXPECT_EQ(synth->renderPos, 200);
+    EXPECT_EQ(synth->activeCount, 1);
+    EXPECT_EQ(synth->voices[0]->curEvent, 2u); // at its endMark
+    synth->playPos = 100000 * 4 + 4;
+    synth->sync();
+    EXPECT_EQ(synth->activeCount, 0);
+}
+
+TEST_F(Engine, VolumeAndBalanceSetTheMultipliers) {
+    synth->changeVolume(1, 1);
+    EXPECT_EQ(synth->leftMul, 32);
+    EXPECT_EQ(synth->rightMul, 32);
+    synth->changeVolume(1, 0);
+    EXPECT_EQ(synth->leftMul, 64);
+    EXPECT_EQ(synth->rightMul, 0);
+    synth->changeVolume(10 * 0.1L, 75 * 0.02L);
+    EXPECT_EQ(synth->leftMul, 16);
+    EXPECT_EQ(synth->rightMul, 48);
+}
+
+TEST_F(Engine, RecordingHoldsTheHeaderAndEveryBuffer) {
+    test::TTempDir dir;
+    addNote(10, 20);
+    synth->sync();
+    synth->recordFileName = dir.str() + "/song.WAV";
+    synth->recording = true;
+    synth->start();
+    synth->stop();
+    std::ifstream in(synth->recordFileName, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(bytes.size(), 44u + 3 * 352800u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(le32(bytes, 4), 1058436u);
+    EXPECT_EQ(le32(bytes, 40), 1058400u);
+    EXPECT_EQ(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[44 + 4 * 11]) |
+                                        static_cast<unsigned char>(bytes[45 + 4 * 11]) << 8),
+              100 * 128 * 32 / 4096);
+}
+
+TEST_F(Engine, RecordFileThatCannotBeCreatedIsReportedAndPlaybackGoesOn) {
+    std::vector<std::string> messages;
+    addNote(10, 20);
+    synth->sync();
+    synth->recordFileName = "/nonexistent-dir/song.WAV";
+    synth->recording = true;
+    synth->recordStatus = [&](const std::string& m) { messages.push_back(m); };
+    synth->start();
+    EXPECT_EQ(device.queued(), 3u);
+    EXPECT_TRUE(synth->recordFailed);
+    EXPECT_EQ(messages, std::vector<std::string>{"Can't record to /nonexistent-dir/song.WAV"});
+}
+
+TEST_F(Engine, DeviceWriteFailureStopsQueueing) {
+    addNote(10, 20);
+    synth->sync();
+    device.failWrites = true;
+    synth->start();
+    EXPECT_TRUE(synth->deviceError);
+    EXPECT_EQ(synth->nextBuffer, 1);
+    EXPECT_EQ(synth->renderPos, kBufferBytes); // rendered, but not queued
+}
+
+TEST_F(Engine, PositionsPastTwoToTheThirtyOneDoNotOverflow) {
+    const std::int64_t lastFrame = 2147483632 / 4 - 10;
+    addNote(lastFrame, lastFrame + 5);
+    synth->playPos = (lastFrame - 1000) * 4;
+    synth->sync();
+    synth->start();
+    EXPECT_GT(synth->renderPos, std::int64_t{1} << 31);
+    EXPECT_EQ(synth->activeCount, 0);
+    EXPECT_EQ(leftAt(1, 1001), 100 * 128 * 32 / 4096);
+}
+
+} // namespace
+} // namespace zb::synth
