@@ -1,5 +1,7 @@
 #include "cli/check_prg.h"
 
+#include "cli/command.h"
+
 #include "compiler/compile_song.h"
 #include "instruments/prg_file.h"
 
@@ -7,6 +9,7 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <vector>
 
@@ -87,6 +90,14 @@ int checkPrg(const std::string& dir, std::ostream& out, std::ostream& err) {
     out << names.size() << (names.size() == 1 ? " PRG file" : " PRG files") << " checked, "
         << failures << (failures == 1 ? " error" : " errors") << ".\n";
     return failures == 0 ? 0 : 1;
+}
+
+void addCheckPrgCommand(CLI::App& app, TCommands& commands) {
+    auto dir = std::make_shared<std::string>();
+    auto* cmd = app.add_subcommand(
+        "check-prg", "Parse every PRG patch file of a directory and report each failing line");
+    cmd->add_option("DIR", *dir, "Directory of the PRG files")->required();
+    commands.push_back({cmd, [dir] { return checkPrg(*dir, std::cout, std::cerr); }});
 }
 
 } // namespace zb::cli

@@ -1,9 +1,13 @@
 #include "cli/dump.h"
 
+#include "cli/command.h"
 #include "cli/json_writer.h"
+#include "cli/song_options.h"
+
+#include <iostream>
+#include <memory>
 
 #include <map>
-#include <sstream>
 
 namespace zb::cli {
 
@@ -112,26 +116,7 @@ void writeVoice(TJsonWriter& w, const TSongBlock& v, std::size_t sampleIndex) {
     w.raw(" ] }");
 }
 
-std::string cell(std::string text) {
-    return text == "ALL" || text == "all" ? "-1" : text;
-}
-
 } // namespace
-
-bool parseDrumList(const std::string& text, compiler::TDrumGrid& grid, std::string& problem) {
-    grid.clear();
-    std::stringstream list(text);
-    std::string item;
-    while (std::getline(list, item, ',')) {
-        const auto colon = item.find(':');
-        if (item.empty() || colon == std::string::npos) {
-            problem = "a drum cell is TRACK:CHANNEL, not \"" + item + "\"";
-            return false;
-        }
-        grid.push_back({cell(item.substr(0, colon)), cell(item.substr(colon + 1))});
-    }
-    return true;
-}
 
 int dumpSong(const TDumpOptions& options, std::ostream& out) {
     compiler::TSampleList samples;
@@ -170,6 +155,23 @@ int dumpSong(const TDumpOptions& options, std::ostream& out) {
     w.raw(" ] }\n");
     out << w.text;
     return 0;
+}
+
+void addDumpCommand(CLI::App& app, TCommands& commands) {
+    struct TState {
+        TDumpOptions dump;
+        TSongOptions song;
+    };
+    auto state = std::make_shared<TState>();
+    auto* cmd = app.add_subcommand("dump", "Compile a MIDI file and print the song as JSON");
+    cmd->add_option("SONG", state->dump.songFile, "The MIDI file")->required();
+    state->song.add(*cmd);
+    commands.push_back({cmd, [state] {
+                            auto& d = state->dump;
+                            if (!state->song.apply(d.drums, d.prgDir, d.defaultTo0, d.legacyMode))
+                                return 2;
+                            return dumpSong(d, std::cout);
+                        }});
 }
 
 } // namespace zb::cli

@@ -1,5 +1,7 @@
 #include "cli/render.h"
 
+#include "cli/command.h"
+#include "cli/song_options.h"
 #include "compiler/fast_file.h"
 #include "synth/null_audio_output.h"
 #include "synth/synth.h"
@@ -8,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -158,6 +161,44 @@ int renderSongs(const TRenderOptions& options, std::ostream& out, std::ostream& 
     for (auto& t : pool)
         t.join();
     return status;
+}
+
+void addRenderCommand(CLI::App& app, TCommands& commands) {
+    struct TState {
+        TRenderOptions render;
+        TSongOptions song;
+        bool noSaturate = false;
+    };
+    auto state = std::make_shared<TState>();
+    auto& r = state->render;
+    r.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    auto* cmd =
+        app.add_subcommand("render", "Render MIDI files into WAV files as the player records them");
+    cmd->add_option("SONG", r.songs, "The MIDI files")->required();
+    cmd->add_option("-o,--output", r.output,
+                    "The WAV file (one song) or a directory (default: beside each song)");
+    state->song.add(*cmd);
+    cmd->add_option("--wav", r.wavDir,
+                    "Directory of the WAV samples (default: WAV beside the program)");
+    cmd->add_flag("--no-saturate", state->noSaturate,
+                  "Let out-of-range samples wrap instead of clipping them");
+    cmd->add_option("--volume", r.volume, "Volume counter, 0-99 (default 10)")
+        ->check(CLI::Range(0, 99));
+    cmd->add_option("--balance", r.balance, "Balance counter, 0-100 (default 50)")
+        ->check(CLI::Range(0, 100));
+    cmd->add_flag("--trim", r.trim, "Cut the silence after the last sound");
+    cmd->add_option("--jobs", r.jobs, "Songs rendered at once (default: the cores)")
+        ->check(CLI::Range(1, 256));
+    cmd->add_flag("-q,--quiet", r.quiet, "No progress line");
+    commands.push_back({cmd, [state] {
+                            auto& o = state->render;
+                            if (!state->song.apply(o.drums, o.prgDir, o.defaultTo0, o.legacyMode))
+                                return 2;
+                            o.wavDir = o.wavDir.empty() ? (programDir() / "WAV").string()
+                                                        : fs::absolute(o.wavDir).string();
+                            o.saturate = !state->noSaturate;
+                            return renderSongs(o, std::cout, std::cerr);
+                        }});
 }
 
 } // namespace zb::cli
