@@ -44,7 +44,9 @@ TJsonWriter& TJsonWriter::string(std::string_view s) {
             text.append("\\t");
             break;
         default:
-            if (static_cast<unsigned char>(c) < 0x20) {
+            // Names are bytes of no known encoding; bytes outside ASCII are written as the
+            // Latin-1 characters of the same number so that the output is always valid JSON.
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80) {
                 char buffer[8];
                 std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned char>(c));
                 text.append(buffer);

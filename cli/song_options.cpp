@@ -32,8 +32,10 @@ bool parseDrumList(const std::string& text, compiler::TDrumGrid& grid, std::stri
 }
 
 void TSongOptions::add(CLI::App& cmd) {
-    cmd.add_option("--prg", prgDir,
-                   "Directory of the PRG patch files (default: PRG beside the program)");
+    prgOption = cmd.add_option(
+        "--prg", prgDir,
+        "Directory of the PRG patch files (default: PRG beside the program; \"\" for the current "
+        "directory)");
     cmd.add_option("--drums", drums,
                    "Drum channels as TRACK:CHANNEL cells, ALL for every one (default ALL:10)");
     cmd.add_flag("--no-default-to-0", noDefaultTo0,
@@ -48,8 +50,10 @@ bool TSongOptions::apply(compiler::TDrumGrid& grid, std::string& prg, bool& defa
         std::cerr << "zorbel-cli: --drums: " << problem << "\n";
         return false;
     }
-    prg = prgDir.empty() ? (programDir() / "PRG").string()
-                         : std::filesystem::absolute(prgDir).string();
+    if (prgOption == nullptr || prgOption->count() == 0)
+        prg = (programDir() / "PRG").string();
+    else
+        prg = prgDir.empty() ? std::string() : std::filesystem::absolute(prgDir).string();
     defaultTo0 = !noDefaultTo0;
     legacyMode = legacy;
     return true;

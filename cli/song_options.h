@@ -16,6 +16,7 @@ struct TSongOptions {
     bool legacy = false;
 
     void add(CLI::App& cmd);
+    CLI::Option* prgOption = nullptr;
     // Resolves the options into compile settings; false with a message on stderr for a malformed
     // drum list. Directories given are made absolute: relative names inside patches are resolved
     // against the patch directory, the command line's against where the user is.
