@@ -4,6 +4,7 @@
 #include "compiler/voice_builder.h"
 #include "synth/mixer.h"
 #include "synth/null_audio_output.h"
+#include "synth/stream_protocol.h"
 #include "synth/synth.h"
 
 #include <benchmark/benchmark.h>
@@ -122,13 +123,7 @@ void BM_RenderSong(benchmark::State& state) {
         synth::NullAudioOutput device;
         synth::TSynth* engine = nullptr;
         synth::TSynth synth(
-            device,
-            [&engine](int) {
-                engine->playPos += synth::kBufferBytes;
-                if (engine->activeCount >= 1)
-                    engine->play();
-            },
-            -1, *buffers);
+            device, [&engine](int) { synth::bufferReturned(*engine, true); }, -1, *buffers);
         engine = &synth;
         synth.voices = std::move(song);
         if (!synth.loadWAVs(samples, data + "/PRG", data + "/WAV", nullptr, nullptr)) {

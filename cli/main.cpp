@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     zb::cli::addCheckPrgCommand(app, commands);
     zb::cli::addDumpCommand(app, commands);
     zb::cli::addRenderCommand(app, commands);
+#ifdef ZB_HAVE_AUDIO
+    zb::cli::addPlayCommands(app, commands);
+#endif
 
     try {
         app.parse(argc, argv);

@@ -4,6 +4,7 @@
 #include "cli/song_options.h"
 #include "compiler/fast_file.h"
 #include "synth/null_audio_output.h"
+#include "synth/stream_protocol.h"
 #include "synth/synth.h"
 #include "synth/wav_writer.h"
 
@@ -89,13 +90,7 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
     auto buffers = std::make_unique<synth::TOutputBuffers>();
     synth::NullAudioOutput device;
     synth::TSynth* engine = nullptr;
-    const auto bufferDone = [&engine](int) {
-        // The player's streaming protocol: a returned buffer counts as played; the next one is
-        // rendered while voices remain, and the song has ended once everything has played.
-        engine->playPos += synth::kBufferBytes;
-        if (engine->activeCount >= 1)
-            engine->play();
-    };
+    const auto bufferDone = [&engine](int) { synth::bufferReturned(*engine, true); };
     synth::TSynth synth(device, bufferDone, -1, *buffers);
     engine = &synth;
     if (!synth.deviceOpen)

@@ -12,6 +12,7 @@ namespace zb::synth {
 struct TAudioDevice {
     std::string name;
     bool supports22k16bit = false; // plays 22,050 Hz 16-bit PCM, mono or stereo
+    bool isDefault = false;
 };
 
 // An audio output device for 22,050 Hz 16-bit stereo PCM with a ring of three buffers.

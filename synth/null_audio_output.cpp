@@ -3,13 +3,15 @@
 namespace zb::synth {
 
 bool NullAudioOutput::open(int, TBufferDone onBufferDone) {
+    if (failOpen)
+        return false;
     onDone = std::move(onBufferDone);
     isOpen = true;
     return true;
 }
 
 bool NullAudioOutput::prepare(int buffer, std::span<const std::uint8_t> data) {
-    if (!isOpen || buffer < 1 || buffer > 3)
+    if (!isOpen || buffer < 1 || buffer > 3 || buffer == failPrepare)
         return false;
     buffers[buffer - 1] = data;
     return true;

@@ -19,7 +19,7 @@ public:
     void close() override;
     std::optional<std::uint32_t> volume() override { return deviceVolume; }
     void setVolume(std::uint32_t volume) override { deviceVolume = volume; }
-    std::vector<TAudioDevice> devices() override { return {{"Null output", true}}; }
+    std::vector<TAudioDevice> devices() override { return {{"Null output", true, true}}; }
 
     // Reports the oldest queued buffer back as played; false when none is queued.
     bool returnOldest();
@@ -27,14 +27,17 @@ public:
     // The bytes of a queued or prepared buffer, for tests.
     std::span<const std::uint8_t> data(int buffer) const { return buffers[buffer - 1]; }
 
-    bool failWrites = false; // for tests: writes fail as a broken device's would
+    // For tests: the operations fail as a missing or broken device's would.
+    bool failOpen = false;
+    int failPrepare = 0; // the number of the buffer whose preparation fails, 0 for none
+    bool failWrites = false;
+    bool isOpen = false;
 
 private:
     TBufferDone onDone;
     std::span<const std::uint8_t> buffers[3];
     std::deque<int> queue;
     std::uint32_t deviceVolume = 0xFFFFFFFF;
-    bool isOpen = false;
 };
 
 } // namespace zb::synth

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "synth/audio_output.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+
+class QAudioSink;
+class QIODevice;
+
+namespace zb::ui {
+
+// The audio output over Qt Multimedia: device number n is entry n of
+// QMediaDevices::audioOutputs(), a negative number the default output.
+//
+// Buffers are pushed into the sink in the order written, topped up from a short timer so that
+// they play without gaps. A buffer counts as consumed once the sink has played past its last
+// byte (from the sink's processed time); its notification is then posted to the owner's thread,
+// which must run a Qt event loop. reset stops at once and posts every queued buffer back.
+class QtAudioOutput final : public QObject, public synth::AudioOutput {
+public:
+    QtAudioOutput();
+    ~QtAudioOutput() override;
+
+    bool open(int device, TBufferDone onBufferDone) override;
+    bool prepare(int buffer, std::span<const std::uint8_t> data) override;
+    void unprepare(int buffer) override;
+    bool write(int buffer) override;
+    void reset() override;
+    void close() override;
+    std::optional<std::uint32_t> volume() override;
+    void setVolume(std::uint32_t volume) override;
+    std::vector<synth::TAudioDevice> devices() override;
+
+    // The format the engine plays: 22,050 Hz, 16-bit, stereo.
+    static QAudioFormat engineFormat(int channels = 2);
+
+private:
+    struct TQueued {
+        int buffer;
+        qint64 written; // bytes of it handed to the sink so far
+        qint64 end;     // stream offset just past its last byte, once all of it is written
+    };
+
+    bool startSink();
+    void feed();
+    void notifyPlayed();
+    void post(int buffer);
+
+    TBufferDone onDone;
+    QAudioDevice device;
+    std::unique_ptr<QAudioSink> sink;
+    QIODevice* io = nullptr;
+    QTimer pump;
+    std::span<const std::uint8_t> buffers[3];
+    std::deque<TQueued> queue;
+    qint64 streamBytes = 0; // bytes handed to the sink since it started
+    // Posted notifications of an earlier open belong to an owner that may be gone: they carry
+    // the generation they were posted in and are dropped when it has passed.
+    unsigned generation = 0;
+};
+
+} // namespace zb::ui

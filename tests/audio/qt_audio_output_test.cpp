@@ -1,0 +1,110 @@
+#include "app/qt/qt_audio_output.h"
+#include "compiler/voice_builder.h"
+#include "synth/stream_protocol.h"
+#include "synth/synth.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QMediaDevices>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace zb::ui {
+namespace {
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "zb_audio_tests";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication app(argc, argv);
+    return app;
+}
+
+// Through a real sound server (the test script starts one with a null sink): a one-note song
+// plays its three buffers in order and ends within their duration plus a margin.
+TEST(QtAudioOutput, PlaysEveryBufferInOrderAndEndsInTime) {
+    application();
+    if (QMediaDevices::audioOutputs().isEmpty())
+        GTEST_SKIP() << "no sound server with an output device is running";
+
+    compiler::TSampleRec rec;
+    rec.sampleRate = 22050;
+    rec.baseKey = 60;
+    rec.attackFactor = 1;
+    rec.releaseSlope = -1000;
+    rec.endPosition = 1000;
+    rec.wavData.assign(1002, 1000);
+
+    auto buffers = std::make_unique<synth::TOutputBuffers>();
+    QtAudioOutput output;
+    std::vector<int> returned;
+    synth::TSynth* engine = nullptr;
+    bool ended = false;
+    synth::TSynth synth(
+        output,
+        [&](int buffer) {
+            returned.push_back(buffer);
+            if (engine != nullptr &&
+                synth::bufferReturned(*engine, true) != synth::TStreamStep::playing) {
+                ended = true;
+                QCoreApplication::quit();
+            }
+        },
+        -1, *buffers);
+    ASSERT_TRUE(synth.deviceOpen);
+    auto v = std::make_unique<compiler::TSongBlock>();
+    compiler::setVoiceParameters(*v, rec, 60, false);
+    v->events = {{compiler::noteStart, 40, 0, 1, 1},
+                 {compiler::noteEnd, 4000, 0, 1, 1},
+                 {compiler::endMark, 4000, 0, 0, 0}};
+    v->sampleData = rec.wavData.data();
+    v->sampleSize = rec.wavData.size();
+    synth.voices.push_back(std::move(v));
+    synth.sync();
+    engine = &synth;
+
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(30000, [] { QCoreApplication::quit(); });
+    synth.start();
+    QCoreApplication::exec();
+    const auto ms = clock.elapsed();
+    engine = nullptr;
+
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(returned, (std::vector<int>{1, 2, 3}));
+    EXPECT_GE(ms, 11000); // three 4-second buffers cannot play faster than real time
+    EXPECT_LE(ms, 12000 + 3000);
+}
+
+TEST(QtAudioOutput, ResetReturnsEveryQueuedBuffer) {
+    application();
+    if (QMediaDevices::audioOutputs().isEmpty())
+        GTEST_SKIP() << "no sound server with an output device is running";
+    auto buffers = std::make_unique<synth::TOutputBuffers>();
+    QtAudioOutput output;
+    std::vector<int> returned;
+    synth::TSynth synth(output, [&](int buffer) { returned.push_back(buffer); }, -1, *buffers);
+    ASSERT_TRUE(synth.deviceOpen);
+    synth.sync();
+    synth.start();
+    synth.stop();
+    QTimer::singleShot(200, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    EXPECT_EQ(returned, (std::vector<int>{1, 2, 3}));
+}
+
+TEST(QtAudioOutput, OpeningAMissingDeviceFailsCleanly) {
+    application();
+    auto buffers = std::make_unique<synth::TOutputBuffers>();
+    QtAudioOutput output;
+    synth::TSynth synth(output, [](int) {}, 9999, *buffers);
+    EXPECT_FALSE(synth.deviceOpen);
+    EXPECT_TRUE(synth.deviceError);
+}
+
+} // namespace
+} // namespace zb::ui
