@@ -1,5 +1,6 @@
 #include "synth/mixer.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -163,8 +164,14 @@ void TVoiceWalk::renderFrames(std::int64_t target, bool looping) {
 bool TVoiceWalk::frameStep(bool looping) {
     const std::int32_t sample = s.curSample + ((s.sampleDelta * s.phaseFrac) >> 10);
     const auto frame = static_cast<std::size_t>((pos - start) / 4);
-    mix[2 * frame] += std::int64_t{s.gainLeft} * sample;
-    mix[2 * frame + 1] += std::int64_t{s.gainRight} * sample;
+    // Each product fits easily; the sums wrap at 64 bits rather than overflow, however many
+    // voices of absurd level come together.
+    const auto add = [](std::int64_t& sum, std::int64_t product) {
+        sum = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) +
+                                        static_cast<std::uint64_t>(product));
+    };
+    add(mix[2 * frame], std::int64_t{s.gainLeft} * sample);
+    add(mix[2 * frame + 1], std::int64_t{s.gainRight} * sample);
     pos += 4;
     if (pos >= s.nextUpdatePos) {
         if (!levelUpdate())
@@ -384,22 +391,23 @@ bool renderVoice(TSongBlock& voice, std::int64_t bufferStart, std::int64_t buffe
 }
 
 std::int16_t convertSample(std::int64_t value, std::int32_t mul, bool saturate) noexcept {
-    // Sums this large only come from absurd patch levels; holding them here keeps the product
-    // inside 64 bits, and they saturate or wrap as any out-of-range value does.
-    constexpr std::int64_t kLimit = std::int64_t{1} << 40;
-    if (value > kLimit)
-        value = kLimit;
-    else if (value < -kLimit)
-        value = -kLimit;
-    const std::int64_t r = value >= 0 ? (value * mul) >> 12 : -((-value * mul) >> 12);
+    // |value| x mul / 4096 in two parts, so that no product leaves 64 bits: the whole multiples
+    // of 4096 exactly, and the remainder's share rounded down. Unsigned arithmetic wraps, which
+    // keeps the low 16 bits right for the wrapping output whatever the size of the sum.
+    const auto m = static_cast<std::uint64_t>(mul < 0 ? 0 : mul);
+    const std::uint64_t magnitude = value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value)
+                                              : static_cast<std::uint64_t>(value);
+    const std::uint64_t high = magnitude >> 12;
+    const std::uint64_t r = high * m + (((magnitude & 4095) * m) >> 12);
     if (saturate) {
-        if (r > 32767)
-            return 32767;
-        if (r < -32768)
-            return -32768;
-        return static_cast<std::int16_t>(r);
+        if (m != 0 && high > (std::uint64_t{1} << 62) / m) // far beyond 16 bits
+            return value < 0 ? -32768 : 32767;
+        const auto rounded = static_cast<std::int64_t>(r); // below 2^62 + 2^20 here
+        return static_cast<std::int16_t>(
+            std::clamp<std::int64_t>(value < 0 ? -rounded : rounded, -32768, 32767));
     }
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(r & 0xFFFF));
+    const std::uint64_t signedR = value < 0 ? std::uint64_t{0} - r : r;
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(signedR & 0xFFFF));
 }
 
 void convertOutput(std::span<const std::int64_t> mix, std::span<std::uint8_t> out,

@@ -164,8 +164,12 @@ TEST(OutputConversion, SaturationOrWrap) {
     EXPECT_EQ(convertSample(v, 32, true), 32767);
     EXPECT_EQ(convertSample(-v, 32, true), -32768);
     EXPECT_EQ(convertSample(v, 32, false), 40000 - 65536);
-    // Far beyond 32 bits the sum neither overflows nor turns around in sign.
+    // Far beyond 32 bits the sum neither overflows nor turns around in sign, and without
+    // saturation its low 16 bits are kept: 3,931,159,822,034 x 64 / 4096 ends in 0x89FB.
     EXPECT_EQ(convertSample(std::int64_t{1} << 50, 32, true), 32767);
+    EXPECT_EQ(convertSample(-(std::int64_t{1} << 62), 1000, true), -32768);
+    EXPECT_EQ(convertSample(3931159822034, 64, false), -30213);
+    EXPECT_EQ(convertSample(-3931159822034, 64, false), 30213);
 }
 
 TEST(Mixer, LevelChangeRescalesAtOnce) {
