@@ -1,5 +1,6 @@
 #include "compiler/note_start.h"
 
+#include "compiler/merge.h"
 #include "compiler/midi_reader.h"
 #include "compiler/prg_loader.h"
 
@@ -12,29 +13,8 @@ namespace {
 
 using instruments::TPrgEntry;
 
-bool matches(const TSampleRec& rec, const TPrgEntry& e, std::uint8_t program, bool isDrum,
-             int key) {
-    return rec.program == program && rec.isDrum == (isDrum ? 1 : 0) && rec.keyLow <= key &&
-           key <= rec.keyHigh && rec.baseKey == e.baseKey && rec.wavName == e.wavName &&
-           rec.panpot == e.panpot && rec.velocitySensitivity == e.velocitySensitivity &&
-           rec.pressureSensitivity == e.pressureSensitivity &&
-           rec.expressionSensitivity == e.expressionSensitivity &&
-           rec.releaseSensitivity == e.releaseSensitivity &&
-           rec.pitchBendRange == e.pitchBendRange &&
-           rec.modulationSensitivity == e.modulationSensitivity &&
-           rec.modulationRate == e.modulationRate && rec.baseVolume == e.baseVolume &&
-           rec.attackFactor == e.attackFactor && rec.decayFactor == e.decayFactor &&
-           rec.sustainSlope == e.sustainSlope && rec.releaseSlope == e.releaseSlope &&
-           rec.attackLength == e.attackLength && rec.decayLength == e.decayLength &&
-           rec.startPosition == e.startPosition && rec.endPosition == e.endPosition &&
-           rec.loopStart == e.loopStart && rec.loopEnd == e.loopEnd;
-}
-
-TSampleRec& findOrAddSampleRec(TSampleList& samples, const TPrgEntry& e, std::uint8_t program,
-                               bool isDrum, int key) {
-    for (auto& rec : samples)
-        if (matches(*rec, e, program, isDrum, key))
-            return *rec;
+// The sample record an entry of the patch makes.
+std::unique_ptr<TSampleRec> recordFor(const TPrgEntry& e, std::uint8_t program, bool isDrum) {
     auto rec = std::make_unique<TSampleRec>();
     rec->program = program;
     rec->isDrum = isDrum ? 1 : 0;
@@ -62,7 +42,20 @@ TSampleRec& findOrAddSampleRec(TSampleList& samples, const TPrgEntry& e, std::ui
     rec->endPosition = e.endPosition;
     rec->loopStart = e.loopStart;
     rec->loopEnd = e.loopEnd;
-    samples.push_back(std::move(rec));
+    return rec;
+}
+
+// The first record that plays this entry for this program, drum flag and key; the sample
+// rate is not compared, so a record keeps the rate of the entry that made it.
+TSampleRec& findOrAddSampleRec(TSampleList& samples, const TPrgEntry& e, std::uint8_t program,
+                               bool isDrum, int key) {
+    auto candidate = recordFor(e, program, isDrum);
+    for (auto& rec : samples)
+        if (rec->program == candidate->program && rec->isDrum == candidate->isDrum &&
+            rec->keyLow <= key && key <= rec->keyHigh && rec->baseKey == candidate->baseKey &&
+            sameSound(*rec, *candidate))
+            return *rec;
+    samples.push_back(std::move(candidate));
     return *samples.back();
 }
 
