@@ -38,8 +38,13 @@ public:
     bool run(std::int64_t bufferEnd);
 
 private:
+    enum class TRun { target, silent, boundary };
+
     void renderSegment(std::int64_t target);
-    void renderFrames(std::int64_t target, bool looping);
+    // Frames up to target; stops after the frame whose advance silences the voice or reaches
+    // boundary (the attack's or decay's end).
+    TRun runFrames(std::int64_t target, bool looping, std::int64_t boundary);
+    template <bool Vibrato, bool Looping> TRun stretch(std::int64_t frames, std::int64_t boundary);
     bool frameStep(bool looping);
     bool levelUpdate();
     bool advance(bool looping);
@@ -105,6 +110,7 @@ bool TVoiceWalk::run(std::int64_t bufferEnd) {
 }
 
 void TVoiceWalk::renderSegment(std::int64_t target) {
+    constexpr std::int64_t never = std::numeric_limits<std::int64_t>::max();
     while (pos < target) {
         switch (s.envState) {
         case compiler::envAttack:
@@ -112,15 +118,15 @@ void TVoiceWalk::renderSegment(std::int64_t target) {
                 endAttack();
                 break;
             }
-            while (pos < target) {
-                if (!frameStep(false)) {
-                    pos = target;
-                    return;
-                }
-                if (s.sampleIndex >= v.attackEnd) {
-                    endAttack();
-                    break;
-                }
+            switch (runFrames(target, false, v.attackEnd)) {
+            case TRun::silent:
+                pos = target;
+                return;
+            case TRun::boundary:
+                endAttack();
+                break;
+            case TRun::target:
+                break;
             }
             break;
         case compiler::envDecay:
@@ -129,21 +135,22 @@ void TVoiceWalk::renderSegment(std::int64_t target) {
                 enterSustain();
                 break;
             }
-            while (pos < target) {
-                if (!frameStep(false)) {
-                    pos = target;
-                    return;
-                }
-                if (s.sampleIndex >= v.decayEnd) {
-                    catchUp();
-                    enterSustain();
-                    break;
-                }
+            switch (runFrames(target, false, v.decayEnd)) {
+            case TRun::silent:
+                pos = target;
+                return;
+            case TRun::boundary:
+                catchUp();
+                enterSustain();
+                break;
+            case TRun::target:
+                break;
             }
             break;
         case compiler::envSustain:
         case compiler::envRelease:
-            renderFrames(target, s.sampleIndex < v.loopEndIndex);
+            if (runFrames(target, s.sampleIndex < v.loopEndIndex, never) == TRun::silent)
+                pos = target;
             return;
         default: // silent
             pos = target;
@@ -152,13 +159,116 @@ void TVoiceWalk::renderSegment(std::int64_t target) {
     }
 }
 
-void TVoiceWalk::renderFrames(std::int64_t target, bool looping) {
+TVoiceWalk::TRun TVoiceWalk::runFrames(std::int64_t target, bool looping, std::int64_t boundary) {
     while (pos < target) {
-        if (!frameStep(looping)) {
-            pos = target;
-            return;
+        // Frames before the one that brings the next level update need no check of it.
+        const std::int64_t free = std::min((s.nextUpdatePos - pos) / 4 - 1, (target - pos) / 4);
+        if (free > 0) {
+            const bool vibrato = s.vibratoDepth > 0 && s.lfoPeriod > 0;
+            const TRun run = vibrato ? (looping ? stretch<true, true>(free, boundary)
+                                                : stretch<true, false>(free, boundary))
+                                     : (looping ? stretch<false, true>(free, boundary)
+                                                : stretch<false, false>(free, boundary));
+            if (run != TRun::target)
+                return run;
+            continue;
+        }
+        if (!frameStep(looping))
+            return TRun::silent;
+        if (s.sampleIndex >= boundary)
+            return TRun::boundary;
+    }
+    return TRun::target;
+}
+
+// The frame step of frameStep for a run of frames without a level update, with the voice's
+// state in locals: the same arithmetic, in the same order, frame by frame.
+template <bool Vibrato, bool Looping>
+TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary) {
+    std::int64_t* out = mix.data() + 2 * ((pos - start) / 4);
+    std::int32_t cur = s.curSample;
+    std::int32_t delta = s.sampleDelta;
+    std::int32_t frac = s.phaseFrac;
+    std::int64_t index = s.sampleIndex;
+    const std::int64_t gainLeft = s.gainLeft;
+    const std::int64_t gainRight = s.gainRight;
+    const std::int32_t phaseStep = s.phaseStep;
+    const std::int64_t endIndex = v.endIndex;
+    const std::int64_t loopEnd = v.loopEndIndex;
+    const std::int64_t loopStart = v.loopStartIndex;
+    const std::int64_t loopLength = v.loopLength;
+    // The vibrato table index (lfoPhase x 1607) div lfoPeriod, kept with its remainder so that
+    // each frame moves it without a division.
+    const std::uint32_t period = s.lfoPeriod;
+    std::uint32_t phase = s.lfoPhase;
+    std::uint64_t lfoIndex = 0;
+    std::uint64_t lfoRest = 0;
+    if constexpr (Vibrato) {
+        lfoIndex = std::uint64_t{phase} * 1607 / period;
+        lfoRest = std::uint64_t{phase} * 1607 % period;
+    }
+    const auto& table = cosTable();
+    const std::int64_t depth = s.vibratoDepth;
+
+    TRun result = TRun::target;
+    std::int64_t done = 0;
+    while (done < frames) {
+        const std::int32_t sample = cur + ((delta * frac) >> 10);
+        out[0] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[0]) +
+                                           static_cast<std::uint64_t>(gainLeft * sample));
+        out[1] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[1]) +
+                                           static_cast<std::uint64_t>(gainRight * sample));
+        out += 2;
+        ++done;
+        std::int64_t step = phaseStep;
+        if constexpr (Vibrato) {
+            if (++phase >= period) { // the phase stays below the period: this wraps to 0
+                phase = 0;
+                lfoIndex = 0;
+                lfoRest = 0;
+            } else {
+                lfoRest += 1607;
+                while (lfoRest >= period) {
+                    lfoRest -= period;
+                    ++lfoIndex;
+                }
+            }
+            step += (std::int64_t{table[lfoIndex]} * depth) >> 15;
+        }
+        if (step < 0)
+            step = 0;
+        if (step > std::numeric_limits<std::int32_t>::max() - 1024)
+            step = std::numeric_limits<std::int32_t>::max() - 1024;
+        frac += static_cast<std::int32_t>(step);
+        if (frac < 1024)
+            continue;
+        index += frac >> 10;
+        frac &= 1023;
+        if constexpr (Looping) {
+            if (index >= loopEnd)
+                index = loopEnd - loopLength + (index - loopEnd) % loopLength;
+            if (index < loopStart)
+                index = loopStart;
+        } else if (index >= endIndex) {
+            fallSilent();
+            result = TRun::silent;
+            break;
+        }
+        cur = sampleAt(index);
+        delta = sampleAt(index + 1) - cur;
+        if (index >= boundary) {
+            result = TRun::boundary;
+            break;
         }
     }
+    s.curSample = cur;
+    s.sampleDelta = delta;
+    s.phaseFrac = frac;
+    if (result != TRun::silent)
+        s.sampleIndex = static_cast<std::int32_t>(index);
+    s.lfoPhase = phase;
+    pos += 4 * done;
+    return result;
 }
 
 bool TVoiceWalk::frameStep(bool looping) {
