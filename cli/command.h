@@ -22,6 +22,7 @@ std::filesystem::path programDir();
 
 void addCheckPrgCommand(CLI::App& app, TCommands& commands);
 void addDumpCommand(CLI::App& app, TCommands& commands);
+void addImportSf2Command(CLI::App& app, TCommands& commands);
 void addRenderCommand(CLI::App& app, TCommands& commands);
 // play and devices; only in builds with the Qt sound output.
 void addPlayCommands(CLI::App& app, TCommands& commands);

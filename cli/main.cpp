@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
     zb::cli::TCommands commands;
     zb::cli::addCheckPrgCommand(app, commands);
     zb::cli::addDumpCommand(app, commands);
+    zb::cli::addImportSf2Command(app, commands);
     zb::cli::addRenderCommand(app, commands);
 #ifdef ZB_HAVE_AUDIO
     zb::cli::addPlayCommands(app, commands);

@@ -1,0 +1,306 @@
+#include "importer/sf_importer.h"
+
+#include "importer/patch_mapping.h"
+#include "importer/sound_font.h"
+#include "importer/wav_export.h"
+#include "instruments/prg_patch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+namespace zb::importer {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One zone that may sound at velocity 100, with what it takes to rank it.
+struct TLayer {
+    TSfZone zone;
+    int pan = 0;          // SoundFont units, -500..500
+    double amplitude = 0; // per channel at the reference controllers, relative to the font data
+    double loudness = 0;  // amplitude x the sample's RMS
+};
+
+// Key at which the zone's sample sounds at its recorded pitch, and its tuning in cents.
+int rootKeyOf(const TSfZone& z, const TSfSample& s) {
+    if (z.get(genOverridingRootKey) >= 0 && z.get(genOverridingRootKey) <= 127)
+        return z.get(genOverridingRootKey);
+    return s.originalPitch <= 127 ? s.originalPitch : 60;
+}
+
+double seconds(int timecents);
+
+// The filter cut-off of a zone during the first half second of a note at velocity 100: its
+// initial cut-off, lowered by the default velocity modulator (-2400 cents x (1 - 100/128)) and
+// opened by the modulation envelope as far as that has come then.
+double cutoffHz(const TSfZone& z) {
+    const double t = 0.5 - seconds(z.get(genDelayModEnv));
+    const double attack = seconds(z.get(genAttackModEnv));
+    const double hold = seconds(z.get(genHoldModEnv));
+    const double decay = seconds(z.get(genDecayModEnv));
+    const double sustain = 1 - std::clamp(z.get(genSustainModEnv), 0, 1000) / 1000.0;
+    double env = 0;
+    if (t > 0)
+        env = t < attack          ? t / attack
+              : t < attack + hold ? 1.0
+                                  : std::max(sustain, 1 - (t - attack - hold) / decay);
+    const double cents =
+        z.get(genInitialFilterFc) - 2400 * (1 - 100.0 / 128) + z.get(genModEnvToFilterFc) * env;
+    return 8.176 * std::pow(2.0, std::min(cents, 13500.0) / 1200);
+}
+
+double seconds(int timecents) {
+    return std::pow(2.0, std::clamp(timecents, -12000, 8000) / 1200.0);
+}
+
+std::string printable(const std::string& raw) {
+    std::string out;
+    for (const char c : raw) {
+        const auto u = static_cast<unsigned char>(c);
+        out += (u >= 32 && u < 127) ? c : '?';
+    }
+    return out;
+}
+
+class TPresetWriter final {
+public:
+    TPresetWriter(const TSoundFont& font, TWavExport& wavs, TImportSummary& summary)
+        : font_(font), wavs_(wavs), summary_(summary) {}
+
+    std::vector<std::string> lines(const TSfPreset& preset) {
+        const auto layers = layersOf(preset);
+        // Of the layers over a key, the six loudest sound: a key holds at most six entries.
+        std::vector<std::vector<bool>> kept(layers.size(), std::vector<bool>(128, false));
+        for (int key = 0; key < 128; ++key) {
+            std::vector<std::size_t> over;
+            for (std::size_t i = 0; i < layers.size(); ++i)
+                if (layers[i].zone.keyLow <= key && key <= layers[i].zone.keyHigh)
+                    over.push_back(i);
+            std::stable_sort(over.begin(), over.end(), [&](std::size_t a, std::size_t b) {
+                return layers[a].loudness > layers[b].loudness;
+            });
+            if (over.size() > 6)
+                summary_.warnings.push_back(preset.name + ": key " + std::to_string(key) +
+                                            " keeps the 6 loudest of " +
+                                            std::to_string(over.size()) + " layers");
+            for (std::size_t n = 0; n < over.size() && n < 6; ++n)
+                kept[over[n]][static_cast<std::size_t>(key)] = true;
+        }
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < layers.size(); ++i)
+            linesOf(layers[i], kept[i], out);
+        return out;
+    }
+
+private:
+    std::vector<TLayer> layersOf(const TSfPreset& preset) {
+        std::vector<TLayer> layers;
+        auto add = [&](const TSfZone& zone, int pan) {
+            TLayer l;
+            l.zone = zone;
+            l.pan = std::clamp(pan, -500, 500);
+            const double cB = std::max(0, zone.get(genInitialAttenuation)) * kAttenuationFactor;
+            l.amplitude = kLevelScale * std::pow(10.0, -cB / 200);
+            l.loudness = l.amplitude * wavs_.rms(zone.sample);
+            layers.push_back(l);
+        };
+        const int sampleCount = static_cast<int>(font_.samples().size());
+        for (const auto& zone : preset.zones) {
+            if (zone.velLow > 100 || zone.velHigh < 100)
+                continue; // of velocity layers, the one that holds velocity 100
+            const TSfSample& s = font_.samples()[static_cast<std::size_t>(zone.sample)];
+            const int side = (s.type & 4) ? -500 : (s.type & 2) ? 500 : 0;
+            const int pan = zone.get(genPan);
+            add(zone, side != 0 && pan == 0 ? side : pan);
+            // A stereo half whose partner no zone plays brings the partner along.
+            if (side != 0 && s.link >= 0 && s.link < sampleCount) {
+                const bool partnered =
+                    std::any_of(preset.zones.begin(), preset.zones.end(), [&](const TSfZone& o) {
+                        return o.sample == s.link && o.keyLow <= zone.keyHigh &&
+                               zone.keyLow <= o.keyHigh;
+                    });
+                if (!partnered) {
+                    TSfZone other = zone;
+                    other.sample = s.link;
+                    add(other, -side);
+                }
+            }
+        }
+        return layers;
+    }
+
+    // The lines of one layer over its kept keys: runs of keys that share base key and
+    // resampling, cut into octaves because vibrato depth and key-scaled envelopes vary with
+    // the key.
+    void linesOf(const TLayer& layer, const std::vector<bool>& kept,
+                 std::vector<std::string>& out) {
+        const TSfZone& z = layer.zone;
+        const TSfSample& s = font_.samples()[static_cast<std::size_t>(z.sample)];
+        const int root = rootKeyOf(z, s);
+        const int tune = z.get(genCoarseTune) * 100 + z.get(genFineTune) + s.pitchCorrection;
+        auto placement = [&](int key) {
+            const double cents = (key - root) * z.get(genScaleTuning) + tune;
+            int base = key - static_cast<int>(std::lround(cents / 100));
+            base = std::clamp(base, 0, 131);
+            return std::pair<int, double>{base, cents - (key - base) * 100.0};
+        };
+        int key = z.keyLow;
+        while (key <= z.keyHigh) {
+            if (!kept[static_cast<std::size_t>(key)]) {
+                ++key;
+                continue;
+            }
+            const auto [base, cents] = placement(key);
+            int high = key;
+            while (high + 1 <= z.keyHigh && high + 1 - key < 12 &&
+                   kept[static_cast<std::size_t>(high + 1)] && placement(high + 1).first == base &&
+                   std::abs(placement(high + 1).second - cents) < 0.05)
+                ++high;
+            addLine(layer, s, key, high, base, cents, out);
+            key = high + 1;
+        }
+    }
+
+    void addLine(const TLayer& layer, const TSfSample& s, int low, int high, int base, double cents,
+                 std::vector<std::string>& out) {
+        const TSfZone& z = layer.zone;
+        const int root = rootKeyOf(z, s);
+        const int tune = z.get(genCoarseTune) * 100 + z.get(genFineTune) + s.pitchCorrection;
+        TSampleCut cut;
+        cut.sample = z.sample;
+        cut.start =
+            std::int64_t{s.start} + z.get(genStartOffset) + 32768LL * z.get(genStartCoarseOffset);
+        cut.end = std::int64_t{s.end} + z.get(genEndOffset) + 32768LL * z.get(genEndCoarseOffset);
+        cut.start = std::clamp<std::int64_t>(cut.start, s.start, s.end);
+        cut.end = std::clamp<std::int64_t>(cut.end, cut.start, s.end);
+        const int mode = z.get(genSampleModes) & 3;
+        if (mode == 1 || mode == 3) {
+            cut.loopStart = std::int64_t{s.loopStart} + z.get(genStartLoopOffset) +
+                            32768LL * z.get(genStartLoopCoarseOffset);
+            cut.loopEnd = std::int64_t{s.loopEnd} + z.get(genEndLoopOffset) +
+                          32768LL * z.get(genEndLoopCoarseOffset);
+            if (cut.loopStart < cut.start || cut.loopEnd > cut.end ||
+                cut.loopEnd <= cut.loopStart) {
+                summary_.warnings.push_back("sample " + s.name +
+                                            ": loop outside the sample, played without loop");
+                cut.loopStart = cut.loopEnd = 0;
+            }
+        }
+        if (cut.end - cut.start < 2 || s.sampleRate == 0 || s.sampleRate > 1000000) {
+            summary_.warnings.push_back("sample " + s.name + ": empty or without rate, skipped");
+            return;
+        }
+        cut.cents = cents;
+        const TExportedWav& wav = wavs_.get(cut);
+
+        const int middle = (low + high) / 2;
+        TPrgLineValues v;
+        v.keyLow = low;
+        v.keyHigh = high;
+        v.wavName = wav.name;
+        v.baseKey = base;
+        v.panpot = panpotOf(layer.pan);
+        // The low-pass of the zone is not imported; its loss of level is, so that the balance
+        // between programs stays that of SoundFont players.
+        const double pitch =
+            std::pow(2.0, (middle - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
+        const double filter = wavs_.lowPassRatio(z.sample, cutoffHz(z) / pitch);
+        v.baseVolume = baseVolumeFor(layer.amplitude * filter / wav.gain, v.panpot);
+        v.modulationSensitivity = modulationSensitivityFor(middle, base);
+        v.modulationRate = modulationRateFor(8.176 * std::pow(2.0, z.get(genFreqVibLfo) / 1200.0));
+        const int fromMiddle = 60 - middle;
+        const TEnvelope inTime = mapEnvelope(
+            seconds(z.get(genDelayVolEnv)), seconds(z.get(genAttackVolEnv)),
+            seconds(z.get(genHoldVolEnv) + z.get(genKeynumToVolEnvHold) * fromMiddle),
+            seconds(z.get(genDecayVolEnv) + z.get(genKeynumToVolEnvDecay) * fromMiddle),
+            std::max(0, z.get(genSustainVolEnv)) / 10.0, seconds(z.get(genReleaseVolEnv)));
+        const double limitMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopEnd - 1) / 22.05
+                                               : static_cast<double>(wav.frames) / 22.05 + 1e6;
+        v.envelope = fitEnvelope(inTime, std::pow(2.0, (middle - base) / 12.0), limitMs);
+        v.startPosition = 0;
+        v.endPosition = wav.frames - 1;
+        v.loopStart = wav.loopStart;
+        v.loopEnd = wav.loopEnd;
+        const std::string line = formatPrgLine(v);
+
+        auto table = std::make_unique<instruments::prgEntryRec>();
+        const auto code = instruments::parsePrgLine(*table, line);
+        if (code != instruments::prgOk || v.endPosition >= wav.frames || v.loopEnd >= wav.frames)
+            throw TImportError("internal error: the line written for sample " + s.name +
+                               " does not read back (code " + std::to_string(code) + "): " + line);
+        out.push_back(line);
+    }
+
+    const TSoundFont& font_;
+    TWavExport& wavs_;
+    TImportSummary& summary_;
+};
+
+void writePrg(const fs::path& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += line + "\r\n"; // a patch line ends at a carriage return
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!out)
+        throw TImportError("cannot write " + path.string());
+}
+
+} // namespace
+
+TImportSummary importSoundFont(const std::string& fontPath, const std::string& outDir,
+                               const TImportOptions& options) {
+    const TSoundFont font(fontPath);
+    const fs::path prgDir = fs::path(outDir) / "PRG";
+    const fs::path wavDir = fs::path(outDir) / "WAV";
+    std::error_code ec;
+    fs::create_directories(prgDir, ec);
+    if (!ec)
+        fs::create_directories(wavDir, ec);
+    if (ec)
+        throw TImportError("cannot create " + outDir + "/PRG and WAV: " + ec.message());
+
+    TImportSummary summary;
+    TWavExport wavs(font, wavDir);
+    TPresetWriter writer(font, wavs, summary);
+    const std::string fontName = printable(fs::path(fontPath).filename().string());
+    for (const auto& preset : font.presets()) {
+        const bool melodic = preset.bank == options.bank && preset.program < 128;
+        const bool drum = !melodic && preset.bank == options.drumBank && preset.program < 128;
+        if (!melodic && !drum)
+            continue;
+        std::string title = "# ";
+        title += printable(preset.name);
+        title += ": preset " + std::to_string(preset.bank) + ":" + std::to_string(preset.program);
+        title += " of " + fontName;
+        if (!font.bankName().empty())
+            title += " (" + printable(font.bankName()) + ")";
+        std::vector<std::string> lines{
+            title, "# imported by zorbel-cli import-sf2",
+            "# keys wav base vol pan vel pres expr rel bend modsens modrate att dec sus rel "
+            "attlen declen start end lstart lend bits ch rate"};
+        const auto body = writer.lines(preset);
+        if (body.empty()) {
+            summary.warnings.push_back(preset.name + ": no zone sounds at velocity 100, skipped");
+            continue;
+        }
+        lines.insert(lines.end(), body.begin(), body.end());
+        summary.lines += static_cast<int>(body.size());
+        std::string file = drum ? "D" : "";
+        file += std::to_string(preset.program);
+        file += ".PRG";
+        writePrg(prgDir / file, lines);
+        ++(drum ? summary.drumPrograms : summary.melodicPrograms);
+    }
+    summary.wavFiles = wavs.count();
+    if (summary.melodicPrograms + summary.drumPrograms == 0)
+        throw TImportError(fontPath + ": no preset in bank " + std::to_string(options.bank) +
+                           " or drum bank " + std::to_string(options.drumBank));
+    return summary;
+}
+
+} // namespace zb::importer

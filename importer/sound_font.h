@@ -1,0 +1,123 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// A SoundFont 2 file read into plain values: its presets with every playable zone resolved
+// (preset and instrument levels combined), and its samples with their 16-bit data.
+//
+// libgig reads the RIFF structure, the sample headers and the generator lists and checks their
+// indices; the generators themselves are interpreted here, because libgig leaves out initial
+// attenuation and scales pan wrongly, and both decide how loud and where an instrument sounds.
+namespace zb::importer {
+
+// Everything that makes a font unusable: unreadable, truncated, inconsistent. The message is
+// meant for the user as it is.
+class TImportError final : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// SoundFont generator numbers used by the import.
+enum TGenerator : int {
+    genStartOffset = 0,
+    genEndOffset = 1,
+    genStartLoopOffset = 2,
+    genEndLoopOffset = 3,
+    genStartCoarseOffset = 4,
+    genEndCoarseOffset = 12,
+    genInitialFilterFc = 8,
+    genModEnvToFilterFc = 11,
+    genPan = 17,
+    genFreqVibLfo = 24,
+    genDelayModEnv = 25,
+    genAttackModEnv = 26,
+    genHoldModEnv = 27,
+    genDecayModEnv = 28,
+    genSustainModEnv = 29,
+    genDelayVolEnv = 33,
+    genAttackVolEnv = 34,
+    genHoldVolEnv = 35,
+    genDecayVolEnv = 36,
+    genSustainVolEnv = 37,
+    genReleaseVolEnv = 38,
+    genKeynumToVolEnvHold = 39,
+    genKeynumToVolEnvDecay = 40,
+    genInstrument = 41,
+    genKeyRange = 43,
+    genVelRange = 44,
+    genStartLoopCoarseOffset = 45,
+    genInitialAttenuation = 48,
+    genEndLoopCoarseOffset = 50,
+    genCoarseTune = 51,
+    genFineTune = 52,
+    genSampleId = 53,
+    genSampleModes = 54,
+    genScaleTuning = 56,
+    genOverridingRootKey = 58,
+    genCount = 61,
+};
+
+// One sample header with its data (the frames Start..End of the font's sample chunk).
+struct TSfSample {
+    std::string name;
+    std::uint32_t start = 0; // frames from the beginning of the sample chunk
+    std::uint32_t end = 0;   // one past the last frame
+    std::uint32_t loopStart = 0;
+    std::uint32_t loopEnd = 0; // one past the last frame of the loop
+    std::uint32_t sampleRate = 0;
+    int originalPitch = 60;
+    int pitchCorrection = 0; // cents
+    int link = 0;
+    int type = 1; // 1 mono, 2 right, 4 left, 8 linked
+};
+
+// The generator values of one playable zone: the instrument zone's (or its global zone's, or
+// the default) plus the preset zone's additive contribution, with the key and velocity ranges
+// intersected.
+struct TSfZone {
+    std::array<int, genCount> gen{};
+    int keyLow = 0, keyHigh = 127;
+    int velLow = 0, velHigh = 127;
+    int sample = 0; // index into TSoundFont::samples()
+    int get(TGenerator g) const { return gen[static_cast<std::size_t>(g)]; }
+};
+
+struct TSfPreset {
+    std::string name;
+    int bank = 0;
+    int program = 0;
+    std::vector<TSfZone> zones;
+};
+
+class TSoundFont final {
+public:
+    // Reads the whole font; throws TImportError with a message naming the file and the fault.
+    explicit TSoundFont(const std::string& path);
+    ~TSoundFont();
+    TSoundFont(const TSoundFont&) = delete;
+    TSoundFont& operator=(const TSoundFont&) = delete;
+
+    const std::string& bankName() const { return bankName_; }
+    const std::vector<TSfPreset>& presets() const { return presets_; }
+    const std::vector<TSfSample>& samples() const { return samples_; }
+    // The frames of sample i (its start..end), as 16-bit values.
+    std::vector<std::int16_t> sampleData(int i) const;
+
+private:
+    std::string path_;
+    std::string bankName_;
+    std::vector<TSfPreset> presets_;
+    std::vector<TSfSample> samples_;
+    std::vector<std::uint8_t> sampleChunk_; // the raw 16-bit "smpl" chunk
+};
+
+// The default value of every generator as the SoundFont format defines it.
+std::array<int, genCount> defaultGenerators();
+
+} // namespace zb::importer

@@ -1,0 +1,142 @@
+#include "importer/wav_export.h"
+
+#include "importer/patch_mapping.h"
+#include "importer/resampler.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+
+namespace zb::importer {
+
+namespace {
+
+// Samples are stored with their peak at this level (-18 dBFS): the engine's gains are whole
+// numbers, so quieter data means larger gains and finer envelope steps, and a fading note then
+// reaches its last step only some 50 dB down instead of 30.
+constexpr double kStoredPeak = 4096;
+
+void put16(std::string& s, unsigned v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void put32(std::string& s, std::uint32_t v) {
+    put16(s, v & 0xFFFF);
+    put16(s, v >> 16);
+}
+
+} // namespace
+
+std::string safeName(const std::string& raw) {
+    std::string out;
+    for (const char c : raw) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool ok = (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') ||
+                        (u >= 'a' && u <= 'z') || u == '-' || u == '_';
+        out += ok ? c : '_';
+    }
+    while (out.find("__") != std::string::npos)
+        out.erase(out.find("__"), 1);
+    if (out.empty() || out == "_")
+        out = "sample";
+    return out.substr(0, 40);
+}
+
+void writeWav(const std::filesystem::path& path, std::span<const std::int16_t> data, int rate) {
+    const auto bytes = static_cast<std::uint32_t>(data.size() * 2);
+    std::string file;
+    file.reserve(44 + bytes);
+    file += "RIFF";
+    put32(file, 36 + bytes);
+    file += "WAVEfmt ";
+    put32(file, 16);
+    put16(file, 1); // PCM
+    put16(file, 1); // mono
+    put32(file, static_cast<std::uint32_t>(rate));
+    put32(file, static_cast<std::uint32_t>(rate) * 2);
+    put16(file, 2);
+    put16(file, 16);
+    file += "data";
+    put32(file, bytes);
+    for (const std::int16_t v : data)
+        put16(file, static_cast<std::uint16_t>(v));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(file.data(), static_cast<std::streamsize>(file.size()));
+    if (!out)
+        throw TImportError("cannot write " + path.string());
+}
+
+double TWavExport::rms(int sample) {
+    if (auto it = rms_.find(sample); it != rms_.end())
+        return it->second;
+    const auto data = font_.sampleData(sample);
+    double sum = 0;
+    for (const auto v : data)
+        sum += static_cast<double>(v) * v;
+    const double value = data.empty() ? 0 : std::sqrt(sum / static_cast<double>(data.size()));
+    rms_[sample] = value;
+    return value;
+}
+
+double TWavExport::lowPassRatio(int sample, double cutoff) {
+    const TSfSample& s = font_.samples()[static_cast<std::size_t>(sample)];
+    if (!(cutoff < 0.45 * s.sampleRate) || rms(sample) <= 0)
+        return 1;
+    const std::pair<int, long> key{sample, std::lround(std::log2(std::max(cutoff, 1.0)) * 120)};
+    if (auto it = lowPass_.find(key); it != lowPass_.end())
+        return it->second;
+    // A second-order Butterworth low-pass (the usual biquad), over the first two seconds.
+    const double w = 2 * 3.14159265358979323846 * cutoff / s.sampleRate;
+    const double alpha = std::sin(w) / (2 * 0.7071);
+    const double a0 = 1 + alpha;
+    const double b0 = (1 - std::cos(w)) / 2 / a0, b1 = (1 - std::cos(w)) / a0, b2 = b0;
+    const double a1 = -2 * std::cos(w) / a0, a2 = (1 - alpha) / a0;
+    const auto data = font_.sampleData(sample);
+    const std::size_t n = std::min<std::size_t>(data.size(), 2 * s.sampleRate);
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0, sum = 0, plain = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = data[i];
+        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        sum += y * y;
+        plain += x * x;
+    }
+    const double ratio = plain > 0 ? std::sqrt(sum / plain) : 1.0;
+    lowPass_[key] = ratio;
+    return ratio;
+}
+
+const TExportedWav& TWavExport::get(const TSampleCut& cut) {
+    const TKey key{cut.sample,    cut.start,   cut.end,
+                   cut.loopStart, cut.loopEnd, std::lround(cut.cents * 10)};
+    if (auto it = files_.find(key); it != files_.end())
+        return it->second;
+
+    const TSfSample& s = font_.samples()[static_cast<std::size_t>(cut.sample)];
+    const auto all = font_.sampleData(cut.sample);
+    const auto from = static_cast<std::size_t>(cut.start - s.start);
+    const auto to = static_cast<std::size_t>(cut.end - s.start);
+    const std::span<const std::int16_t> piece(all.data() + from, to - from);
+    int peak = 1;
+    for (const auto v : piece)
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    const double gain = peak > kStoredPeak ? kStoredPeak / peak : 1.0;
+    const bool looped = cut.loopEnd > cut.loopStart;
+    const auto resampled = resampleForEngine(piece, looped ? cut.loopStart - cut.start : -1,
+                                             looped ? cut.loopEnd - cut.start : -1,
+                                             s.sampleRate * std::pow(2.0, cut.cents / 1200), gain);
+
+    TExportedWav wav;
+    wav.name = safeName(s.name) + "_" + std::to_string(files_.size() + 1) + ".WAV";
+    wav.frames = static_cast<std::int64_t>(resampled.data.size());
+    wav.loopStart = resampled.loopStart;
+    wav.loopEnd = resampled.loopEnd;
+    wav.gain = gain;
+    writeWav(dir_ / wav.name, resampled.data, kOutputRate);
+    return files_.emplace(key, wav).first->second;
+}
+
+} // namespace zb::importer

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "importer/sound_font.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <span>
+#include <string>
+#include <tuple>
+
+// The WAV files of one import: each distinct piece of a sample (range, loop, tuning) is
+// resampled and written once, and every line that plays it names the same file.
+namespace zb::importer {
+
+struct TSampleCut {
+    int sample = 0;
+    std::int64_t start = 0, end = 0;         // frames of the font's sample chunk, end exclusive
+    std::int64_t loopStart = 0, loopEnd = 0; // loopEnd <= loopStart: no loop
+    double cents = 0;                        // pitch raised by the resampling
+};
+
+struct TExportedWav {
+    std::string name; // file name inside the WAV directory
+    std::int64_t frames = 0;
+    std::int64_t loopStart = -1, loopEnd = -1;
+    double gain = 1; // WAV data = font data x gain
+};
+
+class TWavExport final {
+public:
+    TWavExport(const TSoundFont& font, std::filesystem::path dir)
+        : font_(font), dir_(std::move(dir)) {}
+
+    // The file for a cut, written on first use. Throws TImportError when it cannot be written.
+    const TExportedWav& get(const TSampleCut& cut);
+    int count() const { return static_cast<int>(files_.size()); }
+    // Root mean square of a sample's data (font scale), for ranking layers by loudness.
+    double rms(int sample);
+    // How much a low-pass at `cutoff` Hz (on the data at its own rate) lowers a sample's RMS:
+    // filtered RMS / RMS, 1 when the cut-off lies above the data's band.
+    double lowPassRatio(int sample, double cutoff);
+
+private:
+    using TKey = std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long>;
+    const TSoundFont& font_;
+    std::filesystem::path dir_;
+    std::map<TKey, TExportedWav> files_;
+    std::map<int, double> rms_;
+    std::map<std::pair<int, long>, double> lowPass_;
+};
+
+// Writes a 16-bit mono PCM WAV file; throws TImportError on failure.
+void writeWav(const std::filesystem::path& path, std::span<const std::int16_t> data, int rate);
+
+// A file name made of letters, digits, '-' and '_' only.
+std::string safeName(const std::string& raw);
+
+} // namespace zb::importer

@@ -1,0 +1,88 @@
+#include "importer/patch_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zb::importer {
+namespace {
+
+TEST(PatchMapping, PanRunsFromFullLeftToFullRight) {
+    EXPECT_EQ(panpotOf(-500), 127);
+    EXPECT_EQ(panpotOf(0), 64);
+    EXPECT_EQ(panpotOf(500), 0);
+    EXPECT_EQ(panpotOf(-900), 127);
+}
+
+TEST(PatchMapping, BaseVolumeGivesTheWantedAmplitude) {
+    EXPECT_NEAR(referenceAmplitude(baseVolumeFor(0.1, 64)), 0.1, 0.0005);
+    EXPECT_NEAR(referenceAmplitude(baseVolumeFor(0.01, 64)), 0.01, 0.00001);
+}
+
+TEST(PatchMapping, PannedLinesKeepThePowerOfACentredOne) {
+    // Full left puts everything into one channel: 1.41 times the centred per-channel level.
+    const double centred = static_cast<double>(baseVolumeFor(0.1, 64));
+    const double left = static_cast<double>(baseVolumeFor(0.1, 127));
+    EXPECT_NEAR(left / centred, 127.0 * 63 / (64.0 * 63 * std::sqrt(2.0)), 0.001);
+}
+
+TEST(PatchMapping, VibratoDepthFollowsTheKey) {
+    EXPECT_EQ(modulationSensitivityFor(60, 60), 6);
+    EXPECT_EQ(modulationSensitivityFor(72, 60), 12);
+    EXPECT_EQ(modulationSensitivityFor(36, 60), 1);
+}
+
+TEST(PatchMapping, SustainingEnvelopeDecaysToItsLevel) {
+    const auto e = mapEnvelope(0, 0.01, 0, 1.0, 6, 0.5);
+    EXPECT_EQ(e.attackLength, 10);
+    EXPECT_NEAR(e.decayFactor, std::pow(10.0, -6.0 / 20), 1e-9);
+    EXPECT_EQ(e.decayLength, 60); // where the 100 dB-per-second fall reaches -6 dB
+    EXPECT_EQ(e.sustainSlope, 0);
+    EXPECT_NEAR(e.releaseSlope, -1 / 0.15, 1e-9);
+}
+
+TEST(PatchMapping, DecayingEnvelopeFallsToSilenceWhereItIs30dBDown) {
+    const auto e = mapEnvelope(0, 0.001, 0, 10.0, 100, 1.0);
+    EXPECT_EQ(e.attackLength, 0);
+    EXPECT_EQ(e.decayFactor, 0.25);
+    EXPECT_EQ(e.decayLength, 1200);
+    EXPECT_NEAR(e.sustainSlope, -0.25 / 1.8, 1e-9);
+}
+
+TEST(PatchMapping, ReleaseAlwaysFallsAndTakesAtLeast10ms) {
+    EXPECT_NEAR(mapEnvelope(0, 0, 0, 0, 0, 0.001).releaseSlope, -100, 1e-9);
+}
+
+TEST(PatchMapping, EnvelopeIsScaledByThePitchStepOfTheLine) {
+    TEnvelope time;
+    time.attackLength = 10;
+    time.decayLength = 100;
+    time.decayFactor = 0.5;
+    const auto e = fitEnvelope(time, 2.0, 1e9);
+    EXPECT_EQ(e.attackLength, 20); // positions run twice as fast: twice the length in frames
+    EXPECT_EQ(e.decayLength, 200);
+    EXPECT_EQ(e.attackFactor, 2.0); // ... and the level reaches factor / step
+    EXPECT_EQ(e.decayFactor, 1.0);
+}
+
+TEST(PatchMapping, DecayEndsBeforeTheLoopEnd) {
+    TEnvelope time;
+    time.attackLength = 10;
+    time.decayLength = 1000;
+    time.decayFactor = 0.25;
+    time.sustainSlope = -0.25; // silent at 2 s
+    const auto e = fitEnvelope(time, 1.0, 510);
+    EXPECT_EQ(e.attackLength + e.decayLength, 510);
+    EXPECT_NEAR(e.decayFactor, 1 - 0.75 * 0.5, 1e-9);        // half of the decay line
+    EXPECT_NEAR(e.sustainSlope, -0.625 / (2.0 - 0.5), 1e-9); // still silent at 2 s
+}
+
+TEST(PatchMapping, KeyCodesNameKeysAsThePatchFilesDo) {
+    EXPECT_EQ(keyCode(60), "C5");
+    EXPECT_EQ(keyCode(61), "C#5");
+    EXPECT_EQ(keyCode(0), "C0");
+    EXPECT_EQ(keyCode(131), "B10");
+}
+
+} // namespace
+} // namespace zb::importer

@@ -1,0 +1,155 @@
+#include "importer/import_helpers.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zb::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(SfImport, WritesMelodicAndDrumPresetsAsPrgFiles) {
+    const auto imported = importFont(basicFont());
+    const fs::path prg = imported->dir.path() / "out" / "PRG";
+    EXPECT_TRUE(fs::exists(prg / "0.PRG"));
+    EXPECT_TRUE(fs::exists(prg / "D0.PRG"));
+    EXPECT_EQ(imported->summary.melodicPrograms, 1);
+    EXPECT_EQ(imported->summary.drumPrograms, 1);
+    EXPECT_FALSE(entryLines(prg / "0.PRG").empty());
+    EXPECT_FALSE(entryLines(prg / "D0.PRG").empty());
+}
+
+TEST(SfImport, HeaderCommentNamesFontAndPreset) {
+    const auto imported = importFont(basicFont());
+    std::ifstream in(imported->dir.path() / "out" / "PRG" / "0.PRG", std::ios::binary);
+    std::string first;
+    std::getline(in, first, '\r');
+    EXPECT_EQ(first, "# Sine Lead: preset 0:0 of font.sf2 (Tiny Test Font)");
+}
+
+TEST(SfImport, KeyRangeIsThePresetZoneIntersectedWithTheInstrumentZone) {
+    const auto imported = importFont(basicFont());
+    const auto lines = entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG");
+    ASSERT_EQ(lines.size(), 2U); // 60..71 and 72: vibrato depth is set per octave
+    EXPECT_EQ(fields(lines[0])[0], "C5-B5");
+    EXPECT_EQ(fields(lines[1])[0], "C6");
+}
+
+TEST(SfImport, BaseKeyIsTheSamplesPitchAndTheWavIsAtTheEngineRate) {
+    const auto imported = importFont(basicFont());
+    const auto line = fields(entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG")[0]);
+    EXPECT_EQ(line[2], "A5"); // key 69
+    EXPECT_EQ(line[24], "22050");
+}
+
+TEST(SfImport, LoopPositionsLieInsideTheWavAndTheLoopIsSeamless) {
+    const auto imported = importFont(basicFont());
+    const fs::path out = imported->dir.path() / "out";
+    for (const auto& text : entryLines(out / "PRG" / "0.PRG")) {
+        const auto f = fields(text);
+        const auto frames = wavFrames(out / "WAV" / f[1]);
+        const long end = std::stol(f[19]), loopStart = std::stol(f[20]), loopEnd = std::stol(f[21]);
+        EXPECT_LT(end, static_cast<long>(frames.size()));
+        ASSERT_GE(loopStart, 0);
+        EXPECT_LE(loopEnd, end);
+        EXPECT_GE(loopEnd - loopStart, 2000);
+        // The frame after the loop's last one is its first again.
+        EXPECT_NEAR(frames[static_cast<std::size_t>(loopEnd)],
+                    frames[static_cast<std::size_t>(loopStart)], 2);
+        EXPECT_LT(std::stod(f[15]), 0); // a looping line needs a falling release
+    }
+}
+
+TEST(SfImport, TakesTheVelocityLayerThatHoldsVelocity100) {
+    auto font = basicFont();
+    auto soft = font.samples[0];
+    soft.name = "Soft";
+    soft.pitch = 57;
+    font.samples.push_back(soft);
+    font.instruments[0].zones = {{{{44, 0 | (90 << 8)}, {54, 1}}, 2}, // soft layer: 0..90
+                                 {{{44, 91 | (127 << 8)}, {54, 1}}, 0}};
+    const auto imported = importFont(font);
+    for (const auto& line : entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG"))
+        EXPECT_EQ(fields(line)[2], "A5") << line;
+}
+
+TEST(SfImport, AttenuationDividesTheLevelAsCommonPlayersDo) {
+    auto quiet = basicFont();
+    quiet.instruments[0].zones[0].gens.push_back({48, 150}); // 15 dB, counted as 6 dB
+    const auto loud = importFont(basicFont());
+    const auto soft = importFont(quiet);
+    const auto volume = [](const TImported& i) {
+        return std::stod(fields(entryLines(i.dir.path() / "out" / "PRG" / "0.PRG")[0])[3]);
+    };
+    EXPECT_NEAR(20 * std::log10(volume(*soft) / volume(*loud)), 6.0, 0.05);
+}
+
+TEST(SfImport, StereoSamplesBecomeTwoEntriesPannedLeftAndRight) {
+    auto font = basicFont();
+    auto left = font.samples[0];
+    left.name = "Left";
+    left.type = 4;
+    left.link = 3;
+    auto right = left;
+    right.name = "Right";
+    right.type = 2;
+    right.link = 2;
+    font.samples.push_back(left);
+    font.samples.push_back(right);
+    font.instruments[0].zones = {{{{54, 1}}, 2}}; // the right half comes along by its link
+    const auto imported = importFont(font);
+    const auto lines = entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG");
+    std::vector<std::string> pans;
+    for (const auto& line : lines)
+        if (fields(line)[0] == "C5-B5")
+            pans.push_back(fields(line)[4]);
+    std::sort(pans.begin(), pans.end());
+    EXPECT_EQ(pans, (std::vector<std::string>{"0", "127"}));
+}
+
+TEST(SfImport, KeepsTheSixLoudestLayersOfAKey) {
+    auto font = basicFont();
+    font.instruments[0].zones.clear();
+    for (int i = 0; i < 8; ++i) // attenuation 0, 10, ... 70 cB
+        font.instruments[0].zones.push_back({{{48, i * 10}, {54, 1}}, 0});
+    const auto imported = importFont(font);
+    const auto lines = entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return fields(l)[0] == "C5-B5"; }),
+              6);
+    long loudestDropped = 0;
+    for (const auto& l : lines)
+        loudestDropped = std::max(loudestDropped, std::stol(fields(l)[3]));
+    const double kept = 20 * std::log10(static_cast<double>(loudestDropped));
+    const auto base = importFont(basicFont());
+    const double first =
+        20 *
+        std::log10(std::stod(fields(entryLines(base->dir.path() / "out" / "PRG" / "0.PRG")[0])[3]));
+    EXPECT_NEAR(kept - first, 2.0, 0.05); // the quietest kept is 50 cB x 0.4 down
+    EXPECT_FALSE(imported->summary.warnings.empty());
+}
+
+TEST(SfImport, BankOptionsChooseWhichPresetsAreImported) {
+    auto font = basicFont();
+    font.presets.push_back({"Other Lead", 5, 8, font.presets[0].zones});
+    const auto imported = importFont(font, {8, 128});
+    const fs::path prg = imported->dir.path() / "out" / "PRG";
+    EXPECT_TRUE(fs::exists(prg / "5.PRG"));
+    EXPECT_FALSE(fs::exists(prg / "0.PRG"));
+    EXPECT_TRUE(fs::exists(prg / "D0.PRG"));
+}
+
+TEST(SfImport, WavNamesAreSafeAscii) {
+    auto font = basicFont();
+    font.samples[0].name = "Sin\xE9 A/4 *";
+    const auto imported = importFont(font);
+    for (const auto& entry : fs::directory_iterator(imported->dir.path() / "out" / "WAV")) {
+        const auto name = entry.path().filename().string();
+        EXPECT_TRUE(std::all_of(name.begin(), name.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+        })) << name;
+    }
+}
+
+} // namespace
+} // namespace zb::test
