@@ -3,6 +3,7 @@
 #include "compiler/fast_file.h"
 #include "compiler/sample_rec.h"
 #include "compiler/song_block.h"
+#include "compiler/track_index.h"
 #include "instruments/prg_patch.h"
 
 #include <array>
@@ -93,6 +94,10 @@ struct TCompileState {
     bool endOfTrack = false;
     bool expectDelta = true;
     std::unique_ptr<TFastFile> file;
+    // The look-ahead index of the chunk being read, built at its first note.
+    std::int64_t chunkStart = 0;
+    bool trackIndexBuilt = false;
+    TTrackIndex trackIndex;
 
     // Outputs of the timing and voice-building passes.
     std::int32_t songLengthMs = 0;

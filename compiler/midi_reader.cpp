@@ -71,6 +71,9 @@ bool readChunkHeader(TCompileState& state) {
     const std::uint32_t length = (std::uint32_t{h[4]} << 24) | (std::uint32_t{h[5]} << 16) |
                                  (std::uint32_t{h[6]} << 8) | std::uint32_t{h[7]};
     state.chunkLength = static_cast<std::int32_t>(length);
+    state.chunkStart = state.file->position();
+    state.trackIndexBuilt = false;
+    state.trackIndex = TTrackIndex{};
     state.runningStatus = 0xFE;
     state.endOfTrack = false;
     state.byteCount = 1;

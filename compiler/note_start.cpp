@@ -5,6 +5,7 @@
 #include "compiler/prg_loader.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace zb::compiler {
@@ -206,6 +207,93 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
     return true;
 }
 
+// The look-ahead through the chunk's index: the same events, ends, errors and ticks as the
+// byte-wise one, found by searches. False when the index does not cover the reader's state.
+bool readAheadIndexed(TCompileState& state, int slot, int key, std::vector<noteEvent>& events,
+                      bool& ok) {
+    if (!state.trackIndexBuilt) {
+        TFastFile& file = *state.file;
+        const std::int64_t resume = file.position();
+        file.seek(state.chunkStart);
+        state.trackIndex.build(file, state.chunkLength);
+        file.seek(resume);
+        state.trackIndexBuilt = true;
+    }
+    const TTrackIndex& ix = state.trackIndex;
+    const std::uint32_t k = ix.find(state.file->position(), state.byteCount, state.runningStatus);
+    if (k == TTrackIndex::none || ix.events[k].status != 0x90 + slot - 1 || ix.events[k].d1 != key)
+        return false;
+
+    // Ticks relative to the note-on, on the reader's own tick.
+    const std::int64_t base = std::int64_t{state.currentTick} - ix.events[k].tick;
+    const auto tooLong = [&](std::int64_t indexTick) {
+        return base + indexTick > std::numeric_limits<std::int32_t>::max();
+    };
+    const std::uint32_t end = ix.endOf[k];
+    const bool ended =
+        end != TTrackIndex::none && (ix.errorAt == TTrackIndex::none || end < ix.errorAt);
+    std::uint32_t stop = 0;
+    std::int64_t endTick = 0;
+    if (ended) {
+        stop = end;
+        endTick = ix.events[end].tick;
+    } else if (ix.errorAt != TTrackIndex::none) {
+        state.setError(tooLong(ix.errorTick) ? errSongTooLong : ix.errorCode);
+        ok = false;
+        return true;
+    } else {
+        stop = static_cast<std::uint32_t>(ix.events.size());
+        endTick = ix.finalTick;
+    }
+    if (tooLong(endTick)) {
+        state.setError(errSongTooLong);
+        ok = false;
+        return true;
+    }
+
+    const auto add = [&](std::int64_t indexTick, TNoteKind kind, int value) {
+        events.push_back({static_cast<std::int32_t>(base + indexTick), kind,
+                          static_cast<std::int16_t>(key), static_cast<std::int16_t>(value), 0});
+    };
+    const auto& list = ix.channelEvents[static_cast<std::size_t>(slot - 1)];
+    for (auto it = std::upper_bound(list.begin(), list.end(), k); it != list.end() && *it < stop;
+         ++it) {
+        const TTrackIndex::TEvent& e = ix.events[*it];
+        switch (e.status & 0xF0) {
+        case 0xA0:
+            if (e.d1 == key)
+                add(e.tick, pressure, e.d2);
+            break;
+        case 0xB0:
+            add(e.tick,
+                e.d1 == 1    ? modulation
+                : e.d1 == 7  ? volume
+                : e.d1 == 10 ? pan
+                             : expression,
+                e.d2);
+            break;
+        case 0xD0:
+            add(e.tick, pressure, e.d1);
+            break;
+        default: // 0xE0
+            add(e.tick, pitchBend, e.d2 * 128 + e.d1 - 8192);
+            break;
+        }
+    }
+    const bool pedal = state.slot(slot).slotSustain >= 64;
+    int release = 64;
+    if (ended) {
+        const TTrackIndex::TEvent& e = ix.events[end];
+        if ((e.status & 0xF0) == 0x80)
+            release = pedal ? e.d2 / 3 : e.d2;
+        else if ((e.status & 0xF0) == 0x90)
+            release = e.d2 == 0 ? (pedal ? 21 : 64) : (pedal ? 42 : 127);
+    }
+    add(endTick, noteEnd, release);
+    ok = true;
+    return true;
+}
+
 } // namespace
 
 void insertNoteGroup(std::vector<TNoteGroup>& chain, TNoteGroup group, bool afterEqualStarts) {
@@ -247,7 +335,10 @@ void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t ve
             const std::int64_t returnTo = state.file->position();
             group.emplace();
             addInitialState(s, key, velocity, state.currentTick, group->events);
-            if (!readAhead(state, slot, key, group->events))
+            bool ok = true;
+            if (!readAheadIndexed(state, slot, key, group->events, ok))
+                ok = readAhead(state, slot, key, group->events);
+            if (!ok)
                 return;
             state.file->seek(returnTo);
         }

@@ -246,3 +246,58 @@ TEST_F(NoteStart, TickOverflowDuringTheLookAheadIsSongTooLong) {
 
 } // namespace
 } // namespace zb::compiler::test
+
+namespace zb::compiler::test {
+namespace {
+
+using zb::test::TTrackWriter;
+
+class NoteLookAhead : public CompileFixture {
+protected:
+    NoteLookAhead() { writePrg("0.PRG", patchLine("C0-G10", "piano.wav")); }
+};
+
+// A tempo event whose length byte is not 3 is read as four bytes by the reader but skipped by
+// its length by a note's look-ahead, so the two parses part there; notes after it must still
+// end where the byte-wise look-ahead ends them.
+TEST_F(NoteLookAhead, MalformedTempoEventAfterAndBeforeTheNote) {
+    TTrackWriter t;
+    t.on(0, 0, 60, 100);
+    t.ev(10, {0xFF, 0x51, 0x01, 0x07, 0xA1, 0x20}); // length 1: the look-ahead skips one byte
+    t.ev(10, {0x3C, 0x00});                         // ...so these bytes parse differently
+    t.off(10, 0, 60).on(10, 0, 62, 90).off(20, 0, 62).end();
+    read(writeTracks({t}));
+    EXPECT_EQ(state.errorCode, 0);
+    ASSERT_FALSE(state.samples.empty());
+    std::vector<std::pair<int, int>> ends;
+    for (const auto& g : state.samples[0]->notes)
+        ends.emplace_back(g.key(), g.events.back().time);
+    EXPECT_EQ(ends.size(), 2u);
+}
+
+TEST_F(NoteLookAhead, UnendedNotesOfEveryKeyRunToTheEndOfALongTrack) {
+    // 2,048 notes that nothing ends, then 100,000 other events: each note's look-ahead covers
+    // the whole track. Read byte by byte for every note that is quadratic (some 800 million
+    // byte reads here); a hang would fail the suite's timeout long before any check below.
+    TTrackWriter t;
+    for (int channel = 0; channel < 16; ++channel)
+        for (int key = 0; key < 128; ++key)
+            t.on(0, channel, key, 100);
+    for (int i = 0; i < 100000; ++i)
+        t.ev(1, {0xFF, 0x01, 0x00});
+    t.end();
+    grid.clear();
+    read(writeTracks({t}));
+    ASSERT_EQ(state.errorCode, 0);
+    std::size_t notes = 0;
+    for (const auto& rec : state.samples)
+        for (const auto& g : rec->notes) {
+            ++notes;
+            EXPECT_EQ(g.events.back().time, 100000);
+            EXPECT_EQ(g.events.back().value, 64);
+        }
+    EXPECT_EQ(notes, 2048u);
+}
+
+} // namespace
+} // namespace zb::compiler::test
