@@ -1,0 +1,102 @@
+#include "app/atomic_file.h"
+#include "app/options.h"
+#include "app/paths.h"
+#include "support/temp_dir.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+namespace zb::app {
+namespace {
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+TEST(Paths, AppendBackslashAddsOneSeparatorOnlyWhereNeeded) {
+    EXPECT_EQ(appendBackslash(""), "");
+    EXPECT_EQ(appendBackslash("/music"), "/music/");
+    EXPECT_EQ(appendBackslash("/music/"), "/music/");
+}
+
+TEST(Paths, NumberOkChecksTheWholeTextAndTheBoundsSwitchedOn) {
+    EXPECT_TRUE(numberOK("16", true, true, 1, 16));
+    EXPECT_FALSE(numberOK("17", true, true, 1, 16));
+    EXPECT_TRUE(numberOK("17", true, false, 1, 16));
+    EXPECT_FALSE(numberOK("0", true, true, 1, 16));
+    EXPECT_TRUE(numberOK("-1", true, true, -1, 65535));
+    EXPECT_TRUE(numberOK(" +5", false, false, 0, 0));
+    EXPECT_FALSE(numberOK("5 ", false, false, 0, 0));
+    EXPECT_FALSE(numberOK("", false, false, 0, 0));
+    EXPECT_FALSE(numberOK("-", false, false, 0, 0));
+    EXPECT_FALSE(numberOK("1O", false, false, 0, 0));
+    EXPECT_TRUE(numberOK("-2147483648", false, false, 0, 0));
+    EXPECT_FALSE(numberOK("2147483648", false, false, 0, 0));
+    EXPECT_FALSE(numberOK("99999999999999999999999", false, false, 0, 0));
+}
+
+TEST(Paths, FileNamePartsFollowTheLastSeparatorAndDot) {
+    EXPECT_EQ(extractFileName("/a.b/song"), "song");
+    EXPECT_EQ(extractFileExt("/a.b/song"), "");
+    EXPECT_EQ(extractFileExt("/x/Song.MID"), ".MID");
+    EXPECT_EQ(changeFileExt("/x/Song.MID", ".WAV"), "/x/Song.WAV");
+    EXPECT_EQ(changeFileExt("/x.y/Song", ".WAV"), "/x.y/Song.WAV");
+    EXPECT_EQ(extractFileDir("/x/Song.MID"), "/x/");
+    EXPECT_FALSE(hasDirectoryPart("Song.MID"));
+}
+
+TEST(Paths, ZorbelHomeOverridesTheProgramDirectoryForSettingsToo) {
+    test::TTempDir dir;
+    ::setenv("ZORBEL_HOME", dir.str().c_str(), 1);
+    EXPECT_EQ(getHomePath(), dir.str() + "/");
+    bool moved = true;
+    EXPECT_EQ(getSettingsPath(getHomePath(), moved), dir.str() + "/");
+    EXPECT_FALSE(moved);
+    ::unsetenv("ZORBEL_HOME");
+}
+
+TEST(Paths, SettingsMoveToTheConfigFolderWhenHomeCannotBeWritten) {
+    test::TTempDir dir;
+    // A program directory below a plain file can never be written, whoever runs the test.
+    dir.write("file", "x");
+    ::unsetenv("ZORBEL_HOME");
+    ::setenv("XDG_CONFIG_HOME", (dir.str() + "/cfg").c_str(), 1);
+    bool moved = false;
+    EXPECT_EQ(getSettingsPath(dir.str() + "/file/bin/", moved), dir.str() + "/cfg/zorbel/");
+    EXPECT_TRUE(moved);
+    EXPECT_TRUE(directoryExists(dir.str() + "/cfg/zorbel"));
+    EXPECT_EQ(getSettingsPath(dir.str() + "/", moved), dir.str() + "/");
+    EXPECT_FALSE(moved);
+    ::unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(AtomicFile, ReplacesTheFileAndLeavesNoTemporaryBehind) {
+    test::TTempDir dir;
+    std::string path = dir.write("ZB.INI", "old");
+    ASSERT_TRUE(writeFileAtomically(path, "new content"));
+    EXPECT_EQ(readAll(path), "new content");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_FALSE(writeFileAtomically(dir.str() + "/missing/ZB.INI", "x"));
+}
+
+TEST(DrumTable, CompilerGetsEntriesWithAllAsMinusOne) {
+    TDrumTable table = defaultDrumTable();
+    table.push_back({"2", "ALL"});
+    auto grid = drumGridForCompile(table);
+    ASSERT_EQ(grid.size(), 2u);
+    EXPECT_EQ(grid[0].track, "-1");
+    EXPECT_EQ(grid[0].channel, "10");
+    EXPECT_EQ(grid[1].track, "2");
+    EXPECT_EQ(grid[1].channel, "-1");
+    EXPECT_EQ(table[1][0], "ALL");
+}
+
+} // namespace
+} // namespace zb::app
