@@ -1,0 +1,180 @@
+#pragma once
+
+#include "app/banner.h"
+#include "app/main_display.h"
+#include "app/media_player.h"
+#include "app/options.h"
+#include "app/playlist.h"
+#include "app/settings.h"
+#include "app/shell.h"
+#include "compiler/sample_rec.h"
+#include "synth/audio_output.h"
+#include "synth/synth.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zb::app {
+
+class TmainForm;
+
+// What the player logic needs from the main window itself: text measurement for the shortened
+// destination label, repainting after a change of the display state, and the modal dialogs it
+// opens (each dialog edits what it is handed and reports OK or Cancel).
+class MainView {
+public:
+    MainView() = default;
+    MainView(const MainView&) = delete;
+    MainView& operator=(const MainView&) = delete;
+    virtual ~MainView() = default;
+
+    virtual int textWidth(const std::string& text) = 0; // in the labels' font, in pixels
+    virtual void repaint() = 0;
+    virtual void runPlaylistDialog(TmainForm& form) = 0;
+    virtual void runOptionsDialog(TmainForm& form) = 0;
+};
+
+// Virtual key codes of the keyboard shortcuts (only the low byte of a key code is looked at).
+namespace keys {
+inline constexpr int left = 0x25, up = 0x26, right = 0x27, down = 0x28;
+inline constexpr int keypadPlus = 0x6B, keypadMinus = 0x6D;
+} // namespace keys
+
+enum class TUpDownDirection { next, previous };
+
+// The player: settings, playlist and the playback controller behind the main window.
+//
+// Everything runs on the window's thread. Buffer-done notifications of the audio device arrive
+// there as calls of bufferDone; the media player of WAV entries is polled once a second by
+// TimerTimer. The display state (display) is the only thing the window draws. Ownership: the
+// output buffers, the settings, the playlist and the loaded song's sample records belong to this
+// object; the TSynth owns the compiled song and is released before the sample records it reads.
+class TmainForm final {
+public:
+    TmainForm(Shell& shell, MainView& view, synth::AudioOutput& waveOut, MediaPlayer& mediaPlayer);
+    TmainForm(const TmainForm&) = delete;
+    TmainForm& operator=(const TmainForm&) = delete;
+    ~TmainForm();
+
+    // Start-up: buffers, settings files, command line. False when the window must close at once
+    // (no memory for the output buffers).
+    bool FormCreate(const std::vector<std::string>& args);
+    // Every activation of the window; the first one also loads the demonstration list of a first
+    // start and starts a file passed on the command line.
+    void FormActivate();
+    // May the window close: stops playback first; false while a song is still being loaded.
+    bool FormCloseQuery();
+    // Shut-down: ejects, releases the engine, writes the settings files.
+    void FormClose();
+
+    // A mouse click on a control: toggles change their state by their group's rule first.
+    void buttonClick(TControl control);
+    // A click on an up-down counter (volumeUpDown or balanceUpDown).
+    void upDownClick(TControl upDown, TUpDownDirection direction);
+    void FormKeyUp(int key);
+    void emulateButtonClick(TControl control);
+    void emulateUpDownClick(TControl upDown, TUpDownDirection direction);
+    void filesDropped(const std::vector<std::string>& files);
+
+    void playBtnClick();
+    void pauseBtnClick();
+    void stopBtnClick();
+    void ejectBtnClick();
+    void backwardBtnClick();
+    void forwardBtnClick();
+    void skipBackBtnClick();
+    void skipForwardBtnClick();
+    void trackBtnClick(int entry); // track1BtnClick .. track0BtnClick (entry 10)
+    void track1BtnClick() { trackBtnClick(1); }
+    void track2BtnClick() { trackBtnClick(2); }
+    void track3BtnClick() { trackBtnClick(3); }
+    void track4BtnClick() { trackBtnClick(4); }
+    void track5BtnClick() { trackBtnClick(5); }
+    void track6BtnClick() { trackBtnClick(6); }
+    void track7BtnClick() { trackBtnClick(7); }
+    void track8BtnClick() { trackBtnClick(8); }
+    void track9BtnClick() { trackBtnClick(9); }
+    void track0BtnClick() { trackBtnClick(10); }
+    void muteBtnClick();
+    void recordBtnClick();
+    void volumeBtnClick();
+    void balanceBtnClick();
+    void volumeUpDownClick();
+    void balanceUpDownClick();
+    void helpBtnClick();
+    void minimizeButtonClick();
+    void playListBtnClick();
+    void optionsBtnClick();
+    void TimerTimer();
+    void bannerTimerTimer();
+
+    // The device handed a buffer back; the advance message after an entry ended.
+    void bufferDone();
+    void advance();
+
+    // Display operations.
+    void initTrackDisplay();
+    void updateTrackDisplay();
+    void showProgress();
+    void volControlsEnable();
+    void volControlsDisable();
+
+    // After the options dialog closed with OK.
+    void optionsChanged(const TOptions& edited);
+
+    TMainDisplay display;
+    TOptions options;
+    TPlayList playList;
+    int count = 0;
+    int current = 0;
+    TPosition mainPosition;
+
+    bool stopped = true;
+    bool paused = false;
+    bool busy = false;
+    bool mayClose = true;
+    bool muted = false;
+    std::unique_ptr<synth::TSynth> synth;
+    compiler::TSampleList samples;
+    std::int32_t songLength = 0;
+    std::string currentSong;
+    std::int32_t returnedBuffers = 0;
+
+    std::string homePath;
+    std::string settingsPath; // the folder of the settings files
+    std::string iniFile;
+    std::string drumFile;
+    bool settingsMovedAway = false;
+    bool firstStart = false;
+    bool filesPassed = false; // files came from the command line
+    bool firstActivation = true;
+    bool closed = false;
+    // How many songs were compiled: lets callers see that a replay did not recompile.
+    int compileCount = 0;
+
+private:
+    void playIt();
+    void killSynthAndSamples();
+    void terminate();
+    void loadAndPlay();
+    bool loadMidi(const std::string& fileName);
+    void failLoad();
+    void unloadForSelection();
+    void rewindLoaded();
+    bool somethingLoaded() const;
+    void dispatchClick(TControl control);
+    void putDown(TControl control);
+    void setStatus(const std::string& text);
+    std::string entryName(int entry) const;
+
+    Shell& shell;
+    MainView& view;
+    synth::AudioOutput& waveOut;
+    MediaPlayer& mediaPlayer;
+    std::unique_ptr<synth::TOutputBuffers> buffers;
+    TBanner banner;
+};
+
+} // namespace zb::app

@@ -1,0 +1,428 @@
+// The transport of the player: play, pause, stop, eject, seeking by tenths, entry selection and
+// the two toggles that reach the engine.
+#include "app/main_form.h"
+#include "app/paths.h"
+
+#include "compiler/compile_song.h"
+
+#include <algorithm>
+#include <exception>
+#include <new>
+
+namespace zb::app {
+
+namespace {
+constexpr std::int64_t kBytesPerFrame = 4;
+} // namespace
+
+bool TmainForm::somethingLoaded() const {
+    return synth != nullptr || mediaPlayer.isOpen();
+}
+
+std::string TmainForm::entryName(int entry) const {
+    if (entry < 1 || static_cast<std::size_t>(entry) > playList.entries.size())
+        return {};
+    return playList.entries[static_cast<std::size_t>(entry - 1)].fileName;
+}
+
+void TmainForm::playBtnClick() {
+    putDown(TControl::playBtn);
+    if (!stopped && !paused) {
+        shell.beep();
+        return;
+    }
+    if (busy)
+        return;
+    busy = true;
+
+    if (synth) {
+        synth->sync();
+        if (synth->playPos >= songLength || display.isDown(TControl::introBtn)) {
+            synth->playPos = 0;
+            synth->sync();
+        }
+        display.enable(TControl::pauseBtn);
+        display.enable(TControl::stopBtn);
+        display.disable(TControl::backwardBtn);
+        display.disable(TControl::forwardBtn);
+        display.disable(TControl::ejectBtn);
+        playIt();
+        return;
+    }
+    if (mediaPlayer.isOpen()) {
+        const std::int64_t start = mediaPlayer.start();
+        const std::int64_t played = mediaPlayer.position() - start;
+        if (played >= mediaPlayer.length() ||
+            (display.isDown(TControl::introBtn) && played >= 10000))
+            mediaPlayer.setPosition(start);
+        showProgress();
+        paused = stopped = busy = false;
+        display.enable(TControl::pauseBtn);
+        display.enable(TControl::stopBtn);
+        display.disable(TControl::backwardBtn);
+        display.disable(TControl::forwardBtn);
+        display.disable(TControl::ejectBtn);
+        mediaPlayer.play();
+        shell.setTimer(true);
+        view.repaint();
+        return;
+    }
+    loadAndPlay();
+}
+
+void TmainForm::failLoad() {
+    stopped = mayClose = true;
+    paused = busy = false;
+    putDown(TControl::stopBtn);
+    // Nothing is loaded, so the selected MIDI entry may be recorded again next time.
+    if (!synth && lowerCase(extractFileExt(entryName(current))) == ".mid") {
+        display.enable(TControl::recordBtn);
+        display.enable(TControl::wavLbl);
+    }
+    view.repaint();
+}
+
+void TmainForm::loadAndPlay() {
+    if (display.isDown(TControl::shuffleBtn) && count > 0) {
+        shell.randomize();
+        current = std::clamp(shell.random(count), 0, count - 1) + 1;
+        updateTrackDisplay();
+    }
+    const std::string entry = entryName(current);
+    if (entry.empty()) {
+        stopped = true;
+        paused = busy = false;
+        putDown(TControl::stopBtn);
+        shell.beep();
+        view.repaint();
+        return;
+    }
+    const std::string ext = lowerCase(extractFileExt(entry));
+    if (ext != ".mid" && ext != ".wav") {
+        stopped = mayClose = true;
+        paused = busy = false;
+        putDown(TControl::stopBtn);
+        shell.beep();
+        view.repaint();
+        return;
+    }
+    if (ext == ".wav") {
+        mediaPlayer.close();
+        mediaPlayer.setFileName(entry);
+        mediaPlayer.open();
+        if (!mediaPlayer.isOpen()) {
+            // A file the media player cannot open must not leave the transport busy for good.
+            shell.showError("Can't open file " + entry);
+            setStatus("Can't open file " + extractFileName(entry));
+            failLoad();
+            return;
+        }
+        mediaPlayer.setNotify(true);
+        mediaPlayer.setTimeFormatMilliseconds();
+        setStatus(entry);
+        showProgress();
+        paused = stopped = busy = false;
+        display.enable(TControl::pauseBtn);
+        display.enable(TControl::stopBtn);
+        display.disable(TControl::backwardBtn);
+        display.disable(TControl::forwardBtn);
+        display.disable(TControl::ejectBtn);
+        mediaPlayer.play();
+        shell.setTimer(true);
+        view.repaint();
+        return;
+    }
+    if (loadMidi(entry))
+        playIt();
+}
+
+bool TmainForm::loadMidi(const std::string& entry) {
+    if (!display.isDown(TControl::recordBtn)) {
+        display.disable(TControl::recordBtn);
+        display.disable(TControl::wavLbl);
+    }
+    mayClose = false;
+    try {
+        synth = std::make_unique<synth::TSynth>(
+            waveOut, [this](int) { bufferDone(); }, options.waveOutDevice, *buffers);
+    } catch (const std::bad_alloc&) {
+        synth.reset();
+    }
+    if (!synth || !synth->deviceOpen) {
+        const bool deviceFailed = synth && synth->deviceError;
+        const std::string message =
+            deviceFailed ? "waveOut device error!" : "Memory allocation error!";
+        shell.showError(message);
+        setStatus(message);
+        synth.reset();
+        failLoad();
+        return false;
+    }
+    synth->saturate = options.saturate;
+    synth->recordFileName = appendBackslash(options.destinationDirectory) +
+                            changeFileExt(extractFileName(entry), ".WAV");
+    synth->recording = display.isDown(TControl::recordBtn);
+    synth->recordStatus = [this](const std::string& text) { setStatus(text); };
+    if (muted)
+        synth->mute();
+
+    shell.setHourglass(true);
+    setStatus("Loading MID and PRG files...");
+    compiler::TSong song;
+    songLength = 0;
+    ++compileCount;
+    try {
+        compiler::compileSong(
+            entry, options.patchDirectory, drumGridForCompile(*options.drumTable),
+            options.defaultTo0, options.legacyMode, samples, song, songLength,
+            [this](std::int32_t, const std::string& message) { shell.showError(message); });
+    } catch (const std::exception&) {
+        // The file layer failed while reading (a file that vanished or a device error).
+        shell.showError("Error reading file " + entry);
+        samples.clear();
+        song.clear();
+    }
+    if (samples.empty() || song.empty()) {
+        setStatus("Can't parse file " + extractFileName(entry));
+        samples.clear();
+        synth.reset();
+        shell.setHourglass(false);
+        failLoad();
+        return false;
+    }
+    synth->voices = std::move(song);
+    const bool loaded = synth->loadWAVs(
+        samples, options.patchDirectory, options.sampleDirectory,
+        [this](const std::string& text) { setStatus(text); },
+        [this](const std::string& text) { shell.showError(text); });
+    if (!loaded) {
+        setStatus("Can't load WAVs.");
+        killSynthAndSamples();
+        shell.setHourglass(false);
+        failLoad();
+        return false;
+    }
+    synth->playPos = 0;
+    synth->sync();
+    volumeUpDownClick();
+    balanceUpDownClick();
+    currentSong = entry;
+    shell.setHourglass(false);
+    return true;
+}
+
+void TmainForm::playIt() {
+    mayClose = false;
+    putDown(TControl::playBtn);
+    setStatus("Playing " + currentSong);
+    showProgress();
+    shell.processMessages();
+    if (!synth)
+        return;
+    synth->start();
+    stopped = paused = false;
+    display.disable(TControl::ejectBtn);
+    display.disable(TControl::backwardBtn);
+    display.disable(TControl::forwardBtn);
+    display.enable(TControl::pauseBtn);
+    display.enable(TControl::stopBtn);
+    busy = false;
+    view.repaint();
+    // A device that refuses the first buffers would never report one back: nothing would move.
+    if (synth->deviceError) {
+        shell.showError("waveOut device error!");
+        mayClose = true;
+        shell.closeMainWindow();
+    }
+}
+
+void TmainForm::pauseBtnClick() {
+    if (stopped) {
+        shell.beep();
+        return;
+    }
+    if (busy)
+        return;
+    busy = true;
+    if (!synth) {
+        if (mediaPlayer.isOpen()) {
+            mediaPlayer.pause();
+            if (paused) {
+                putDown(TControl::playBtn);
+                setStatus("Playing " + mediaPlayer.fileName());
+            } else {
+                putDown(TControl::pauseBtn);
+                setStatus("MCI paused. Click P[a]use to resume.");
+            }
+            paused = !paused;
+            stopped = false;
+        } else {
+            shell.beep();
+        }
+    } else if (!paused) {
+        synth->stop();
+        putDown(TControl::pauseBtn);
+        setStatus("Playback paused. Click P[a]use to resume.");
+        paused = true;
+        stopped = false;
+    } else {
+        playIt();
+    }
+    busy = false;
+    view.repaint();
+}
+
+void TmainForm::stopBtnClick() {
+    if (busy)
+        return;
+    putDown(TControl::stopBtn);
+    view.repaint();
+    if (stopped) {
+        shell.beep();
+        return;
+    }
+    stopped = true;
+    paused = false;
+    if (synth) {
+        synth->stop();
+        setStatus("Playback stopped. Click [E]ject to unload MID.");
+        returnedBuffers = -4;
+    } else if (mediaPlayer.isOpen()) {
+        mediaPlayer.stop();
+        setStatus("MCI stopped. Click [E]ject to unload WAV.");
+    } else {
+        shell.beep();
+    }
+    mayClose = true;
+    display.enable(TControl::ejectBtn);
+    display.enable(TControl::backwardBtn);
+    display.enable(TControl::forwardBtn);
+    display.disable(TControl::pauseBtn);
+    view.repaint();
+}
+
+void TmainForm::ejectBtnClick() {
+    display.disable(TControl::ejectBtn);
+    if (synth) {
+        synth->renderPos = 0;
+        synth->playPos = 0;
+        killSynthAndSamples();
+        stopped = true;
+        paused = false;
+        putDown(TControl::stopBtn);
+    } else {
+        shell.setTimer(false);
+        mediaPlayer.close();
+    }
+    display.release(TControl::playBtn);
+    updateTrackDisplay();
+    mayClose = true;
+}
+
+void TmainForm::killSynthAndSamples() {
+    // The voices read the sample data: the engine stops using it before it goes.
+    if (synth)
+        synth->activeVoices.clear();
+    samples.clear();
+    synth.reset();
+}
+
+void TmainForm::backwardBtnClick() {
+    if (busy)
+        return;
+    busy = true;
+    if (synth) {
+        const std::int64_t step = songLength / 10;
+        synth->playPos = std::max<std::int64_t>(synth->playPos - step, 0);
+        // Positions are whole frames; sync would round down anyway, the display must agree.
+        synth->playPos -= synth->playPos % kBytesPerFrame;
+        synth->sync();
+        showProgress();
+    } else if (mediaPlayer.isOpen()) {
+        const std::int64_t start = mediaPlayer.start();
+        const std::int64_t step = (mediaPlayer.length() - start) / 10;
+        const std::int64_t position = mediaPlayer.position() - step;
+        mediaPlayer.setPosition(position < start ? start : position);
+        showProgress();
+    } else {
+        shell.beep();
+    }
+    busy = false;
+}
+
+void TmainForm::forwardBtnClick() {
+    if (busy)
+        return;
+    busy = true;
+    if (synth) {
+        const std::int64_t step = songLength / 10;
+        synth->playPos = std::min<std::int64_t>(synth->playPos + step, songLength);
+        synth->playPos -= synth->playPos % kBytesPerFrame;
+        synth->sync();
+        showProgress();
+    } else if (mediaPlayer.isOpen()) {
+        const std::int64_t step = (mediaPlayer.length() - mediaPlayer.start()) / 10;
+        const std::int64_t position = mediaPlayer.position() + step;
+        mediaPlayer.setPosition(std::min(position, mediaPlayer.length()));
+        showProgress();
+    } else {
+        shell.beep();
+    }
+    busy = false;
+}
+
+void TmainForm::unloadForSelection() {
+    if (!somethingLoaded())
+        return;
+    if (!stopped)
+        stopBtnClick();
+    ejectBtnClick();
+}
+
+void TmainForm::skipBackBtnClick() {
+    if (count == 0 || current <= 1) {
+        shell.beep();
+        return;
+    }
+    unloadForSelection();
+    --current;
+    updateTrackDisplay();
+}
+
+void TmainForm::skipForwardBtnClick() {
+    if (count == 0 || count <= current) {
+        shell.beep();
+        return;
+    }
+    unloadForSelection();
+    ++current;
+    updateTrackDisplay();
+}
+
+void TmainForm::trackBtnClick(int entry) {
+    unloadForSelection();
+    current = entry;
+    updateTrackDisplay();
+}
+
+void TmainForm::muteBtnClick() {
+    muted = !muted;
+    display[TControl::muteBtn].down = muted;
+    if (synth) {
+        if (muted)
+            synth->mute();
+        else
+            synth->unMute();
+    }
+    view.repaint();
+}
+
+void TmainForm::recordBtnClick() {
+    if (synth) {
+        display[TControl::recordBtn].down = synth->recording;
+        shell.beep();
+    }
+    view.repaint();
+}
+
+} // namespace zb::app

@@ -1,0 +1,196 @@
+#include "player_fixture.h"
+
+namespace zb::app::test {
+namespace {
+
+TEST_F(PlayerTest, AnEmptyPlaylistShowsNoTrackAndDisablesPlay) {
+    start();
+    EXPECT_EQ(status(), "Empty play[l]ist.");
+    EXPECT_EQ(form->current, 0);
+    EXPECT_EQ(form->display.trackNr, "");
+    EXPECT_EQ(form->display.trackLbl, "");
+    EXPECT_FALSE(form->display.isEnabled(TControl::playBtn));
+    EXPECT_FALSE(form->display.isEnabled(TControl::recordBtn));
+    EXPECT_EQ(form->display[TControl::wavLbl].caption, "No destination WAV");
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_FALSE(form->display.isEnabled(trackButton(i)));
+    EXPECT_EQ(form->display[TControl::track1Btn].hint, "Track [1]: No file");
+    EXPECT_EQ(form->display[TControl::track0Btn].hint, "Track 1[0]: No file");
+    EXPECT_TRUE(form->display.isDown(TControl::stopBtn));
+    form->FormKeyUp('P'); // play is disabled
+    EXPECT_EQ(form->synth, nullptr);
+    form->FormKeyUp('W');
+    EXPECT_EQ(shell.beeps, 0); // skip buttons are disabled too
+}
+
+TEST_F(PlayerTest, TrackNumbersKeepTheirLastTwoDigits) {
+    std::vector<std::string> entries(105, midi("three-notes.mid"));
+    startWith(entries);
+    EXPECT_EQ(form->display.trackNr, "1");
+    EXPECT_EQ(form->display[TControl::track0Btn].hint, "Track 1[0]: " + midi("three-notes.mid"));
+    EXPECT_TRUE(form->display.isEnabled(TControl::track0Btn));
+    form->current = 12;
+    form->updateTrackDisplay();
+    EXPECT_EQ(form->display.trackNr, "12");
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_FALSE(form->display.isDown(trackButton(i)));
+    form->current = 105;
+    form->updateTrackDisplay();
+    EXPECT_EQ(form->display.trackNr, "05");
+    EXPECT_FALSE(form->display.isEnabled(TControl::skipForwardBtn));
+    EXPECT_TRUE(form->display.isEnabled(TControl::skipBackBtn));
+}
+
+TEST_F(PlayerTest, TheDestinationLabelShowsTheTailOfALongPath) {
+    startWith({midi("little-tune.mid")});
+    const auto& label = form->display[TControl::wavLbl];
+    EXPECT_EQ(label.hint, "Destination WAV: " + path("Song/little-tune.WAV"));
+    // 6 pixels per character, 121 pixels at most: 20 characters.
+    EXPECT_EQ(label.caption.size(), 20u);
+    EXPECT_EQ(label.caption.substr(0, 3), "...");
+    EXPECT_EQ(label.caption.substr(3),
+              path("Song/little-tune.WAV").substr(path("Song/little-tune.WAV").size() - 17));
+    EXPECT_TRUE(label.enabled);
+    EXPECT_EQ(form->display.fileKindLabel, "MIDI");
+    EXPECT_TRUE(form->display.isEnabled(TControl::muteBtn));
+}
+
+TEST_F(PlayerTest, AmpersandsInTheDestinationAreShownLiterally) {
+    home.write("ZB.INI", "[Directories]\nSong=/A&B\n");
+    startWith({midi("little-tune.mid")});
+    form->options.destinationDirectory = "/A&B";
+    home.write("ZbL/short.ZbL", "");
+    form->playList.entries = {{"/x/s.mid", false}};
+    form->updateTrackDisplay();
+    EXPECT_EQ(form->display[TControl::wavLbl].caption, "/A&&B/s.WAV");
+    EXPECT_EQ(form->display[TControl::wavLbl].hint, "Destination WAV: /A&B/s.WAV");
+}
+
+TEST_F(PlayerTest, ShorteningNeverSplitsACharacter) {
+    startWith({midi("little-tune.mid")});
+    form->options.destinationDirectory = "/\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"
+                                         "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9";
+    form->updateTrackDisplay();
+    const std::string caption = form->display[TControl::wavLbl].caption;
+    ASSERT_EQ(caption.substr(0, 3), "...");
+    EXPECT_NE(static_cast<unsigned char>(caption[3]) & 0xC0, 0x80);
+}
+
+TEST_F(PlayerTest, TheTimeDisplayWrapsAfterAnHour) {
+    startWith({midi("little-tune.mid")});
+    form->playBtnClick();
+    form->stopBtnClick();
+    form->synth->playPos = 317520000; // 3,600 s
+    form->showProgress();
+    EXPECT_EQ(form->display.digits, (std::array<int, 4>{0, 0, 0, 0}));
+    EXPECT_EQ(form->display.positionGauge, 100);
+    form->synth->playPos = 88200 * 754 + 44100; // 754.5 s: halves go to even
+    form->showProgress();
+    EXPECT_EQ(form->display.digits, (std::array<int, 4>{1, 2, 3, 4}));
+}
+
+TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {
+    home.write("WAV/voice.wav", "RIFF");
+    startWith({path("WAV/voice.wav"), midi("three-notes.mid")});
+    EXPECT_EQ(form->display.fileKindLabel, "WAV");
+    EXPECT_FALSE(form->display.isEnabled(TControl::muteBtn));
+    EXPECT_FALSE(form->display.isEnabled(TControl::recordBtn));
+    form->playBtnClick();
+    EXPECT_TRUE(media.isOpen());
+    EXPECT_TRUE(media.millisecondFormat);
+    EXPECT_TRUE(shell.timer);
+    EXPECT_EQ(status(), path("WAV/voice.wav"));
+    media.advanceClock(12500);
+    form->TimerTimer();
+    EXPECT_EQ(status(), "MCI playing " + path("WAV/voice.wav"));
+    EXPECT_EQ(form->display.digits, (std::array<int, 4>{0, 0, 1, 2}));
+    EXPECT_EQ(form->display.positionGauge, 41);
+
+    form->pauseBtnClick();
+    EXPECT_EQ(status(), "MCI paused. Click P[a]use to resume.");
+    form->pauseBtnClick();
+    EXPECT_EQ(status(), "Playing " + path("WAV/voice.wav"));
+    form->stopBtnClick();
+    EXPECT_EQ(status(), "MCI stopped. Click [E]ject to unload WAV.");
+    form->forwardBtnClick();
+    EXPECT_EQ(media.position(), 15500);
+    for (int i = 0; i < 8; ++i)
+        form->forwardBtnClick();
+    EXPECT_EQ(media.position(), 30000);
+    form->playBtnClick(); // at the end: rewinds
+    EXPECT_EQ(media.position(), 0);
+    media.advanceClock(30000);
+    form->TimerTimer(); // the WAV ended: the list advances to the MIDI entry
+    EXPECT_FALSE(media.isOpen());
+    EXPECT_FALSE(shell.timer);
+    EXPECT_EQ(form->current, 2);
+    EXPECT_NE(form->synth, nullptr);
+}
+
+TEST_F(PlayerTest, WavIntroStopsAfterTenSecondsAndAdvancesOnlyWithRepeatOrShuffle) {
+    home.write("WAV/voice.wav", "RIFF");
+    startWith({path("WAV/voice.wav"), path("WAV/voice.wav")});
+    form->buttonClick(TControl::introBtn);
+    form->playBtnClick();
+    media.advanceClock(10000);
+    form->TimerTimer();
+    EXPECT_TRUE(form->stopped);
+    EXPECT_EQ(form->current, 1);
+    form->buttonClick(TControl::repeatBtn);
+    form->playBtnClick(); // intro: back to the start
+    EXPECT_EQ(media.position(), 0);
+    media.advanceClock(10000);
+    form->TimerTimer();
+    EXPECT_EQ(form->current, 2);
+    EXPECT_FALSE(form->stopped);
+}
+
+TEST_F(PlayerTest, AWavThatCannotBeOpenedLeavesTheTransportUsable) {
+    home.write("WAV/voice.wav", "RIFF");
+    startWith({path("WAV/voice.wav")});
+    media.failOpen = true;
+    form->playBtnClick();
+    EXPECT_EQ(shell.errors.size(), 1u);
+    EXPECT_FALSE(form->busy);
+    EXPECT_TRUE(form->stopped);
+    EXPECT_TRUE(form->display.isDown(TControl::stopBtn));
+}
+
+TEST_F(PlayerTest, DroppedSongsAreAppended) {
+    start();
+    form->filesDropped({"/x/a.MID", "/x/b.txt", "/x/c.wav"});
+    ASSERT_EQ(form->playList.entries.size(), 2u);
+    EXPECT_EQ(form->count, 2);
+    EXPECT_EQ(form->current, 1);
+    EXPECT_TRUE(form->display.isEnabled(TControl::playBtn));
+    EXPECT_EQ(form->display[TControl::track2Btn].hint, "Track [2]: /x/c.wav");
+}
+
+TEST_F(PlayerTest, TheBannerScrollsThroughTheCaption) {
+    shell.dice = {4};
+    start();
+    EXPECT_TRUE(shell.bannerTimer);
+    EXPECT_EQ(shell.bannerInterval, 60000);
+    form->bannerTimerTimer();
+    EXPECT_EQ(shell.bannerInterval, 200);
+    const std::string message = TBanner::messages[4];
+    EXPECT_EQ(form->display.caption, "Zorbel II    " + std::string(71, ' ') + message);
+    for (int i = 0; i < 70; ++i)
+        form->bannerTimerTimer();
+    EXPECT_EQ(form->display.caption, "Zorbel II ..." + std::string(1, ' ') + message);
+    for (std::size_t i = 0; i < message.size() + 1; ++i)
+        form->bannerTimerTimer();
+    EXPECT_EQ(form->display.caption, "Zorbel II ...");
+    form->bannerTimerTimer();
+    EXPECT_EQ(form->display.caption, "Zorbel II");
+    EXPECT_EQ(shell.bannerInterval, 60000);
+}
+
+TEST_F(PlayerTest, NoBannersFileKeepsTheCaptionStill) {
+    home.write("No banners!", "");
+    start();
+    EXPECT_FALSE(shell.bannerTimer);
+}
+
+} // namespace
+} // namespace zb::app::test
