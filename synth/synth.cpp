@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <unistd.h>
 
 namespace zb::synth {
 
@@ -206,10 +207,30 @@ void TSynth::openRecordFile() {
 
 void TSynth::writeRecord(std::span<const std::uint8_t> data) {
     if (std::fwrite(data.data(), 1, data.size(), recordHandle) != data.size() ||
-        std::fflush(recordHandle) != 0) {
+        std::fflush(recordHandle) != 0 || !updateRecordHeader()) {
         closeRecordFile();
         recordError();
     }
+}
+
+bool TSynth::updateRecordHeader() {
+    // The two size fields follow every appended buffer, so a recording cut short by a crash or a
+    // kill is still a valid WAV file of everything written so far. stop() writes the same
+    // header once more.
+    const long end = std::ftell(recordHandle);
+    if (end < 44)
+        return false;
+    const auto dataLength = static_cast<std::uint32_t>(static_cast<std::uint64_t>(end) - 44U);
+    const auto le32 = [](std::uint32_t value) {
+        return std::array<std::uint8_t, 4>{
+            static_cast<std::uint8_t>(value & 0xFFU), static_cast<std::uint8_t>(value >> 8 & 0xFFU),
+            static_cast<std::uint8_t>(value >> 16 & 0xFFU), static_cast<std::uint8_t>(value >> 24)};
+    };
+    const int fd = ::fileno(recordHandle);
+    const auto riff = le32(dataLength + 36U);
+    const auto dataSize = le32(dataLength);
+    return ::pwrite(fd, riff.data(), riff.size(), 4) == 4 &&
+           ::pwrite(fd, dataSize.data(), dataSize.size(), 40) == 4;
 }
 
 void TSynth::closeRecordFile() {

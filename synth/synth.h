@@ -85,6 +85,7 @@ public:
 private:
     void openRecordFile();
     void writeRecord(std::span<const std::uint8_t> data);
+    bool updateRecordHeader();
     void closeRecordFile();
     void recordError();
 

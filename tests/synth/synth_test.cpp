@@ -149,6 +149,24 @@ TEST_F(Engine, RecordingHoldsTheHeaderAndEveryBuffer) {
               100 * 128 * 32 / 4096);
 }
 
+TEST_F(Engine, ARecordingCutShortIsAValidWavOfWhatWasWritten) {
+    test::TTempDir dir;
+    addNote(10, 20);
+    synth->sync();
+    synth->recordFileName = dir.str() + "/song.WAV";
+    synth->recording = true;
+    synth->start(); // three buffers written, and no stop: as if the process had been killed
+    std::ifstream in(synth->recordFileName, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(bytes.size(), 44u + 3 * 352800u);
+    EXPECT_EQ(le32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(le32(bytes, 40), bytes.size() - 44);
+    synth->stop();
+    std::ifstream again(synth->recordFileName, std::ios::binary);
+    const std::string finished{std::istreambuf_iterator<char>(again), {}};
+    EXPECT_EQ(finished, bytes);
+}
+
 TEST_F(Engine, RecordFileThatCannotBeCreatedIsReportedAndPlaybackGoesOn) {
     std::vector<std::string> messages;
     addNote(10, 20);
