@@ -1,21 +1,11 @@
-// zorbel-cli play and devices: songs through a real sound device.
-#include "app/qt/qt_audio_output.h"
+// zorbel-cli play and devices: the options here, the sound in a module loaded on demand.
 #include "cli/command.h"
-#include "cli/song_options.h"
-#include "synth/stream_protocol.h"
-#include "synth/synth.h"
+#include "cli/play_options.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTimer>
-
-#include <atomic>
-#include <csignal>
-#include <cstdio>
+#include <dlfcn.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <unistd.h>
 
 namespace zb::cli {
 
@@ -23,162 +13,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::atomic<bool> interrupted{false};
-
-extern "C" void onInterrupt(int) {
-    interrupted = true;
-}
-
-struct TPlayOptions {
-    std::vector<std::string> songs;
-    TSongOptions song;
-    compiler::TDrumGrid drums;
-    std::string prgDir;
-    std::string wavDir;
-    std::string destDir;
-    bool defaultTo0 = true;
-    bool legacyMode = false;
-    bool record = false;
-    bool saturate = true;
-    bool noSaturate = false;
-    int device = -1;
-    int volume = 10;
-    int balance = 50;
-};
-
-std::string clock(std::int64_t seconds) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
-                  static_cast<long long>(seconds % 60));
-    return text;
-}
-
-// The one-line display: song, elapsed and total time, a progress bar.
-void showProgress(const std::string& song, std::int64_t elapsedMs, std::int64_t totalMs) {
-    constexpr int width = 30;
-    const int filled =
-        totalMs > 0 ? static_cast<int>(std::min<std::int64_t>(width, elapsedMs * width / totalMs))
-                    : 0;
-    std::cerr << "\r\033[K" << fs::path(song).filename().string() << "  " << clock(elapsedMs / 1000)
-              << " / " << clock(totalMs / 1000) << " ["
-              << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(width - filled), '.') << "]" << std::flush;
-}
-
-// Plays one song to its end or until Ctrl-C. Returns the exit status so far (0 or 1).
-int playSong(const TPlayOptions& o, const std::string& song, ui::QtAudioOutput& output,
-             synth::TOutputBuffers& buffers) {
-    std::string message;
-    const auto report = [&](const std::string& text) {
-        std::cerr << (isatty(STDERR_FILENO) ? "\r\033[K" : "") << text << "\n";
-        message = text;
-    };
-    compiler::TSampleList samples;
-    compiler::TSong compiled;
-    std::int32_t songLength = 0;
-    compiler::compileSong(song, o.prgDir, o.drums, o.defaultTo0, o.legacyMode, samples, compiled,
-                          songLength, [&](std::int32_t, const std::string& text) { report(text); });
-    if (!message.empty())
-        return 1;
-    if (samples.empty() || compiled.empty()) {
-        report("Can't parse file " + song);
-        return 1;
+// The module stays loaded until the process ends: Qt keeps threads and handlers of its own.
+void* audioSymbol(const char* name) {
+    static void* module = nullptr;
+    if (module == nullptr) {
+        const std::string path = (programDir() / kAudioModule).string();
+        module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (module == nullptr) {
+            const char* why = ::dlerror();
+            std::cerr << "zorbel-cli: sound output is not available (" << (why ? why : path)
+                      << ")\n";
+            return nullptr;
+        }
     }
-
-    synth::TSynth* engine = nullptr;
-    bool running = true;
-    synth::TStreamStep step = synth::TStreamStep::playing;
-    synth::TSynth synth(
-        output,
-        [&](int) {
-            if (engine == nullptr)
-                return;
-            step = synth::bufferReturned(*engine, running);
-            if (step != synth::TStreamStep::playing)
-                QCoreApplication::quit();
-        },
-        o.device, buffers);
-    if (!synth.deviceOpen) {
-        report("waveOut device error!");
-        return 1;
-    }
-    synth.saturate = o.saturate;
-    synth.recording = o.record;
-    synth.recordFileName =
-        (fs::path(o.destDir) / (fs::path(song).stem().string() + ".WAV")).string();
-    synth.recordStatus = report;
-    synth.voices = std::move(compiled);
-    if (!synth.loadWAVs(samples, o.prgDir, o.wavDir, nullptr, report))
-        return 1;
-    synth.playPos = 0;
-    synth.sync();
-    synth.changeVolume(o.volume * 0.1L, o.balance * 0.02L);
-    engine = &synth;
-    synth.start();
-
-    const bool terminal = isatty(STDERR_FILENO) != 0;
-    const std::int64_t totalMs = std::int64_t{songLength} * 1000 / 88200;
-    QElapsedTimer clockTimer;
-    clockTimer.start();
-    QTimer display;
-    QObject::connect(&display, &QTimer::timeout, &display, [&] {
-        if (interrupted)
-            QCoreApplication::quit();
-        else if (terminal)
-            showProgress(song, std::min<std::int64_t>(clockTimer.elapsed(), totalMs), totalMs);
-    });
-    display.start(100);
-    if (!synth.deviceError)
-        QCoreApplication::exec();
-    display.stop();
-    running = false;
-    synth.stop(); // the recording is finished properly, also after Ctrl-C
-    engine = nullptr;
-    if (terminal)
-        std::cerr << "\r\033[K";
-    if (synth.deviceError || step == synth::TStreamStep::deviceFailed) {
-        report("waveOut device error!");
-        return 1;
-    }
-    std::cout << (interrupted ? "Stopped " : "Played ") << song
-              << (o.record ? " into " + synth.recordFileName : "") << "\n";
-    return synth.recordFailed ? 1 : 0;
+    return ::dlsym(module, name);
 }
 
 int playSongs(TPlayOptions& o) {
-    int argc = 1;
-    char name[] = "zorbel-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    std::signal(SIGINT, onInterrupt);
-    std::signal(SIGTERM, onInterrupt);
-    ui::QtAudioOutput output;
-    auto buffers = std::make_unique<synth::TOutputBuffers>();
-    int status = 0;
-    for (const auto& song : o.songs) {
-        status |= playSong(o, song, output, *buffers);
-        if (interrupted)
-            return 130;
-    }
-    return status;
+    auto* play = reinterpret_cast<TPlaySongsFunction>(audioSymbol(kPlaySongsSymbol));
+    return play ? play(&o) : 1;
 }
 
 int listDevices() {
-    int argc = 1;
-    char name[] = "zorbel-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    ui::QtAudioOutput output;
-    const auto list = output.devices();
-    if (list.empty()) {
-        std::cerr << "No sound output device.\n";
-        return 1;
-    }
-    for (std::size_t i = 0; i < list.size(); ++i)
-        std::cout << i << "  " << list[i].name << "  "
-                  << (list[i].supports22k16bit ? "22050 Hz 16-bit" : "does not qualify")
-                  << (list[i].isDefault ? "  (default)" : "") << "\n";
-    return 0;
+    auto* list = reinterpret_cast<TListDevicesFunction>(audioSymbol(kListDevicesSymbol));
+    return list ? list() : 1;
 }
 
 } // namespace
