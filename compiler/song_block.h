@@ -77,6 +77,11 @@ struct TSongBlock {
     std::vector<songEvent> events;
     std::size_t curEvent = 0; // index into events
     std::uint8_t voiceFlag = 1;
+    // Whether the sustain or release of the current stretch between two events (or a buffer start
+    // and an event) loops is decided once, at its first frame. The mixer renders a buffer in
+    // blocks and keeps the decision here across them.
+    bool loopDecided = false;
+    bool loopingDecision = false;
     // The loaded sample of sampleRec (set when the samples are loaded). The mixer reads it by
     // index; indices at or past sampleSize read as 0.
     const std::int16_t* sampleData = nullptr;

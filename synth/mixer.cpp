@@ -35,7 +35,7 @@ public:
     TVoiceWalk(TSongBlock& voice, std::int64_t bufferStart, std::span<std::int64_t> mix)
         : v(voice), s(voice.live), start(bufferStart), mix(mix) {}
 
-    bool run(std::int64_t bufferEnd);
+    bool run(std::int64_t bufferEnd, bool continuesBuffer);
 
 private:
     enum class TRun { target, silent, boundary };
@@ -85,8 +85,10 @@ private:
     std::int64_t pos = 0;
 };
 
-bool TVoiceWalk::run(std::int64_t bufferEnd) {
+bool TVoiceWalk::run(std::int64_t bufferEnd, bool continuesBuffer) {
     pos = start;
+    if (!continuesBuffer)
+        v.loopDecided = false;
     for (;;) {
         const songEvent& e = v.events[v.curEvent];
         if (e.kind != compiler::endMark && pos < bufferEnd) {
@@ -98,6 +100,7 @@ bool TVoiceWalk::run(std::int64_t bufferEnd) {
                 renderSegment(e.time);
             handleEvent(e);
             ++v.curEvent;
+            v.loopDecided = false;
             continue;
         }
         if (e.kind == compiler::endMark) {
@@ -149,7 +152,13 @@ void TVoiceWalk::renderSegment(std::int64_t target) {
             break;
         case compiler::envSustain:
         case compiler::envRelease:
-            if (runFrames(target, s.sampleIndex < v.loopEndIndex, never) == TRun::silent)
+            // A degenerate loop can move the index from inside the loop to its end, so the
+            // decision taken at the stretch's first frame holds to its end.
+            if (!v.loopDecided) {
+                v.loopingDecision = s.sampleIndex < v.loopEndIndex;
+                v.loopDecided = true;
+            }
+            if (runFrames(target, v.loopingDecision, never) == TRun::silent)
                 pos = target;
             return;
         default: // silent
@@ -496,8 +505,8 @@ const std::array<std::int32_t, 1607>& cosTable() {
 }
 
 bool renderVoice(TSongBlock& voice, std::int64_t bufferStart, std::int64_t bufferEnd,
-                 std::span<std::int64_t> mix) noexcept {
-    return TVoiceWalk(voice, bufferStart, mix).run(bufferEnd);
+                 std::span<std::int64_t> mix, bool continuesBuffer) noexcept {
+    return TVoiceWalk(voice, bufferStart, mix).run(bufferEnd, continuesBuffer);
 }
 
 std::int16_t convertSample(std::int64_t value, std::int32_t mul, bool saturate) noexcept {

@@ -17,8 +17,10 @@ const std::array<std::int32_t, 1607>& cosTable();
 // Renders one voice into mix (interleaved left/right frames of the buffer that starts at output
 // byte bufferStart) up to bufferEnd, handling its events at their positions. Returns false when
 // the voice has reached its endMark and is silent, so it can leave the active list.
+// continuesBuffer: this call renders the next block of the same buffer as the previous call, so
+// the stretch the previous call ended in goes on (as if the buffer were rendered in one call).
 bool renderVoice(compiler::TSongBlock& voice, std::int64_t bufferStart, std::int64_t bufferEnd,
-                 std::span<std::int64_t> mix) noexcept;
+                 std::span<std::int64_t> mix, bool continuesBuffer = false) noexcept;
 
 // value x mul / 4096 rounded toward zero, symmetric in sign; clamped to 16 bits when saturate is
 // set, else its low 16 bits.

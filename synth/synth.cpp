@@ -16,7 +16,7 @@ namespace zb::synth {
 TSynth::TSynth(AudioOutput& device, AudioOutput::TBufferDone onBufferDone, int deviceNumber,
                TOutputBuffers& buffers)
     : waveOut(device), outputBuffers(buffers),
-      mixBuffer(static_cast<std::size_t>(kBufferFrames) * 2) {
+      mixBuffer(static_cast<std::size_t>(kBlockBytes / kBytesPerFrame) * 2) {
     for (auto& b : outputBuffers)
         b.fill(0);
     if (!waveOut.open(deviceNumber, std::move(onBufferDone))) {
@@ -122,22 +122,30 @@ void TSynth::start() {
 
 void TSynth::play() {
     const std::int64_t bufferEnd = renderPos + kBufferBytes;
-    std::fill(mixBuffer.begin(), mixBuffer.end(), 0);
-    activeCount = 0;
-    std::size_t kept = 0;
-    for (auto* block : activeVoices) {
-        ++activeCount;
-        if (renderVoice(*block, renderPos, bufferEnd, mixBuffer))
-            activeVoices[kept++] = block;
-        else
-            --activeCount;
-    }
-    activeVoices.resize(kept);
-
     if (nextBuffer > kBufferCount)
         nextBuffer = 1;
     auto& out = outputBuffers[static_cast<std::size_t>(nextBuffer - 1)];
-    convertOutput(mixBuffer, out, leftMul, rightMul, saturate);
+    // Every voice renders one block before the next block starts, so the block's accumulator
+    // stays in the first-level cache while the voices add into it. The sums are wrapping 64-bit
+    // additions and each voice's walk resumes exactly where it stopped, so the result is the
+    // same as rendering each voice through the whole buffer.
+    std::size_t outOffset = 0;
+    for (std::int64_t blockStart = renderPos; blockStart < bufferEnd;) {
+        const std::int64_t blockEnd = std::min(blockStart + kBlockBytes, bufferEnd);
+        const auto frames = static_cast<std::size_t>((blockEnd - blockStart) / kBytesPerFrame);
+        const auto mix = std::span(mixBuffer).first(2 * frames);
+        std::fill(mix.begin(), mix.end(), 0);
+        std::size_t kept = 0;
+        for (auto* block : activeVoices)
+            if (renderVoice(*block, blockStart, blockEnd, mix, blockStart != renderPos))
+                activeVoices[kept++] = block;
+        activeVoices.resize(kept);
+        convertOutput(mix, std::span(out).subspan(outOffset, frames * kBytesPerFrame), leftMul,
+                      rightMul, saturate);
+        outOffset += frames * kBytesPerFrame;
+        blockStart = blockEnd;
+    }
+    activeCount = static_cast<std::int32_t>(activeVoices.size());
     renderPos = bufferEnd;
     if (recording && recordHandle != nullptr)
         writeRecord(out);
