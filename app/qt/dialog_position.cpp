@@ -1,0 +1,60 @@
+#include "app/qt/dialog_position.h"
+
+#include "app/paths.h"
+#include "app/qt/ui_font.h"
+#include "app/settings.h"
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QScreen>
+
+#include <utility>
+
+namespace zb::ui {
+
+TPositionedDialog::TPositionedDialog(QWidget* parent, std::string iniFile, std::string topKey,
+                                     std::string leftKey)
+    : QDialog(parent), iniFile(std::move(iniFile)), topKey(std::move(topKey)),
+      leftKey(std::move(leftKey)) {
+    setModal(true);
+    setFont(playerFont());
+    // The dialogs have no context help of their own; their Help buttons reach the help file.
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+void TPositionedDialog::restorePosition() {
+    // A dialog that chose its own size keeps it; the others take what their layout asks for.
+    if (!testAttribute(Qt::WA_Resized))
+        adjustSize();
+    // The layout's minimum size applies now rather than when the window appears, so the dialog
+    // is centred at the size it will have.
+    if (layout() != nullptr)
+        layout()->activate();
+    const auto saved =
+        app::fileExists(iniFile) ? app::readDialogPosition(iniFile, topKey, leftKey) : std::nullopt;
+    if (saved) {
+        const QPoint corner(saved->left, saved->top);
+        // A position left on a screen that is gone would open the dialog out of reach; one whose
+        // caption can still be grabbed is kept.
+        const QPoint caption = corner + QPoint(width() / 2, 10);
+        if (QGuiApplication::screenAt(caption) != nullptr) {
+            move(corner);
+            return;
+        }
+    }
+    QScreen* screen =
+        parentWidget() != nullptr ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+void TPositionedDialog::done(int result) {
+    const QPoint corner = pos();
+    app::writeDialogPosition(iniFile, topKey, leftKey, {corner.y(), corner.x()});
+    QDialog::done(result);
+}
+
+} // namespace zb::ui
