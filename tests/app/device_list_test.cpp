@@ -1,6 +1,8 @@
 #include "app/device_list.h"
 #include "app/shell.h"
 
+#include "support/fake_shell.h"
+
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -9,25 +11,7 @@ namespace zb::app {
 namespace {
 
 // Records the message boxes.
-class TFakeShell final : public Shell {
-public:
-    std::vector<std::string> errors;
-
-    void showError(const std::string& text) override { errors.push_back(text); }
-    bool ask(const std::string&) override { return false; }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    std::optional<std::string> fileDialog(const TFileDialog&) override { return {}; }
-    void help(int) override {}
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
+using TFakeShell = zb::test::TFakeShell;
 
 using Numbers = std::vector<std::int32_t>;
 

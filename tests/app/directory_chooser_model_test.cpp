@@ -1,6 +1,7 @@
 #include "app/directory_chooser_model.h"
 #include "app/paths.h"
 #include "app/shell.h"
+#include "support/fake_shell.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -11,30 +12,7 @@ namespace zb::app {
 namespace {
 
 // Answers questions as told and records them and the message boxes.
-class TFakeShell final : public Shell {
-public:
-    bool answer = false;
-    std::vector<std::string> questions;
-    std::vector<std::string> errors;
-
-    void showError(const std::string& text) override { errors.push_back(text); }
-    bool ask(const std::string& text) override {
-        questions.push_back(text);
-        return answer;
-    }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    std::optional<std::string> fileDialog(const TFileDialog&) override { return {}; }
-    void help(int) override {}
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
+using TFakeShell = zb::test::TFakeShell;
 
 using Texts = std::vector<std::string>;
 const Texts kCreateQuestion{"Directory doesn't exist. Create?"};
@@ -76,7 +54,7 @@ TEST(DirectoryChooser, DecliningToCreateKeepsThePreviousDirectory) {
 TEST(DirectoryChooser, AgreeingCreatesEveryMissingParent) {
     test::TTempDir dir;
     TFakeShell shell;
-    shell.answer = true;
+    shell.answerYes = true;
     const std::string nested = dir.str() + "/a/b/c";
     TDirectoryChooserModel chooser(nested, shell);
     chooser.activate();
@@ -92,7 +70,7 @@ TEST(DirectoryChooser, AgreeingCreatesEveryMissingParent) {
 TEST(DirectoryChooser, DirectoryThatCannotBeCreatedIsReported) {
     test::TTempDir dir;
     TFakeShell shell;
-    shell.answer = true;
+    shell.answerYes = true;
     // Below a plain file nothing can be created, whoever runs the test.
     const std::string impossible = dir.write("file", "x") + "/sub";
     TDirectoryChooserModel chooser(dir.str(), shell);

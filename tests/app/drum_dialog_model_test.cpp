@@ -2,6 +2,8 @@
 #include "app/options.h"
 #include "app/shell.h"
 
+#include "support/fake_shell.h"
+
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -10,26 +12,7 @@ namespace zb::app {
 namespace {
 
 // Records the message boxes and help requests.
-class TFakeShell final : public Shell {
-public:
-    std::vector<std::string> errors;
-    std::vector<int> helpContexts;
-
-    void showError(const std::string& text) override { errors.push_back(text); }
-    bool ask(const std::string&) override { return false; }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    std::optional<std::string> fileDialog(const TFileDialog&) override { return {}; }
-    void help(int context) override { helpContexts.push_back(context); }
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
+using TFakeShell = zb::test::TFakeShell;
 
 using Errors = std::vector<std::string>;
 

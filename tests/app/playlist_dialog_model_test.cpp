@@ -1,5 +1,6 @@
 #include "app/playlist_dialog_model.h"
 #include "app/shell.h"
+#include "support/fake_shell.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>
@@ -11,30 +12,7 @@ namespace {
 using TNames = std::vector<std::string>;
 
 // Answers file dialogs with `answer` and records the requests and the errors shown.
-class TFakeShell final : public Shell {
-public:
-    std::optional<std::string> answer;
-    std::vector<TFileDialog> dialogs;
-    TNames errors;
-
-    void showError(const std::string& text) override { errors.push_back(text); }
-    std::optional<std::string> fileDialog(const TFileDialog& request) override {
-        dialogs.push_back(request);
-        return answer;
-    }
-    bool ask(const std::string&) override { return false; }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    void help(int) override {}
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
+using TFakeShell = zb::test::TFakeShell;
 
 // A dialog over the entries "/m/a", "/m/b" ... with those marked 'x' in selection selected.
 TPlayListDialogModel dialogOver(const std::string& entries, const std::string& selection = "") {
@@ -136,16 +114,16 @@ TEST(PlayListDialog, OpenLoadsTheChosenFileAndKeepsTheListWhenItCannotBeRead) {
     TPlayList list{"/lists/old.ZbL", false, {{"/m/old.mid"}}};
     TPlayListDialogModel model(dir.str() + "/MID", dir.str() + "/ZbL", list);
 
-    shell.answer = dir.str() + "/ZbL/unreadable.ZbL";
+    shell.dialogAnswer = dir.str() + "/ZbL/unreadable.ZbL";
     model.openListBtnClick(shell);
     EXPECT_EQ(shell.dialogs.at(0).title, "Select playlist file to load");
     EXPECT_EQ(shell.dialogs.at(0).fileName, "/lists/old.ZbL");
     EXPECT_TRUE(shell.dialogs.at(0).fileMustExist);
-    EXPECT_EQ(shell.errors, TNames{"Error: can't open file " + *shell.answer});
+    EXPECT_EQ(shell.errors, TNames{"Error: can't open file " + *shell.dialogAnswer});
     EXPECT_EQ(model.list().fileName, "/lists/old.ZbL");
     EXPECT_EQ(model.shownList(), TNames{"old.mid"});
 
-    shell.answer = zbl;
+    shell.dialogAnswer = zbl;
     model.openListBtnClick(shell);
     EXPECT_EQ(model.shownList(), TNames{"song.mid"});
     EXPECT_EQ(model.list().fileName, zbl);
@@ -158,7 +136,7 @@ TEST(PlayListDialog, OpenLoadsTheChosenFileAndKeepsTheListWhenItCannotBeRead) {
 TEST(PlayListDialog, SaveNamesTheGroupAndNewForgetsTheName) {
     test::TTempDir dir;
     TFakeShell shell;
-    shell.answer = dir.str() + "/Road trip.ZbL";
+    shell.dialogAnswer = dir.str() + "/Road trip.ZbL";
     auto model = dialogOver("a");
     model.saveListBtnClick(shell);
     EXPECT_EQ(model.groupCaption(), "Playlist: Road trip");
@@ -173,7 +151,7 @@ TEST(PlayListDialog, DeletingThePlaylistFileLeavesTheListAlone) {
     const auto zbl = dir.write("cur.ZbL", "/m/a\r\n");
     TPlayListDialogModel model("", dir.str(), TPlayList{zbl, false, {{"/m/a"}}});
     TFakeShell shell;
-    shell.answer = zbl;
+    shell.dialogAnswer = zbl;
     model.trashListBnClick(shell);
     EXPECT_EQ(shell.dialogs.at(0).title, "Select playlist file to delete");
     EXPECT_FALSE(std::filesystem::exists(zbl));
@@ -182,10 +160,10 @@ TEST(PlayListDialog, DeletingThePlaylistFileLeavesTheListAlone) {
     // Gone already, and a directory is never deleted.
     model.trashListBnClick(shell);
     std::filesystem::create_directory(dir.path() / "sub.ZbL");
-    shell.answer = dir.str() + "/sub.ZbL";
+    shell.dialogAnswer = dir.str() + "/sub.ZbL";
     model.trashListBnClick(shell);
     EXPECT_EQ(shell.errors, (TNames{"Error: can't delete file " + zbl,
-                                    "Error: can't delete file " + *shell.answer}));
+                                    "Error: can't delete file " + *shell.dialogAnswer}));
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "sub.ZbL"));
 }
 

@@ -1,5 +1,6 @@
 #include "app/playlist.h"
 #include "app/shell.h"
+#include "support/fake_shell.h"
 #include "support/temp_dir.h"
 
 #include <filesystem>
@@ -28,30 +29,7 @@ TNames names(const TPlayList& list) {
 }
 
 // Answers file dialogs with `answer` and records the requests and the errors shown.
-class TFakeShell final : public Shell {
-public:
-    std::optional<std::string> answer;
-    std::vector<TFileDialog> dialogs;
-    TNames errors;
-
-    void showError(const std::string& text) override { errors.push_back(text); }
-    std::optional<std::string> fileDialog(const TFileDialog& request) override {
-        dialogs.push_back(request);
-        return answer;
-    }
-    bool ask(const std::string&) override { return false; }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    void help(int) override {}
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
+using TFakeShell = zb::test::TFakeShell;
 
 TEST(PlaylistFile, LoadKeepsLinesNamingExistingFilesAndNothingWhenUnreadable) {
     test::TTempDir dir;
@@ -163,16 +141,16 @@ TEST(PlaylistEntries, SaveWritesTheChosenFileOrReportsWhyNot) {
     EXPECT_EQ(request.fileName, "/old/name.ZbL");
     EXPECT_EQ(list.fileName, "/old/name.ZbL");
 
-    shell.answer = dir.str() + "/gone/x.ZbL";
+    shell.dialogAnswer = dir.str() + "/gone/x.ZbL";
     EXPECT_FALSE(savePlaylist(list, dir.str(), shell));
-    EXPECT_EQ(shell.errors, TNames{"Error: can't open file " + *shell.answer});
+    EXPECT_EQ(shell.errors, TNames{"Error: can't open file " + *shell.dialogAnswer});
     EXPECT_TRUE(list.modified);
 
-    shell.answer = dir.str() + "/mine.ZbL";
+    shell.dialogAnswer = dir.str() + "/mine.ZbL";
     EXPECT_TRUE(savePlaylist(list, dir.str(), shell));
-    EXPECT_EQ(list.fileName, *shell.answer);
+    EXPECT_EQ(list.fileName, *shell.dialogAnswer);
     EXPECT_FALSE(list.modified);
-    EXPECT_EQ(readAll(*shell.answer), "/a.mid\r\n");
+    EXPECT_EQ(readAll(*shell.dialogAnswer), "/a.mid\r\n");
 }
 
 } // namespace
