@@ -46,6 +46,16 @@ public:
         return value;
     }
 
+    // Forgets what was asked so far and the answers given.
+    void forget() {
+        errors.clear();
+        questions.clear();
+        dialogs.clear();
+        dialogAnswer.reset();
+        helpContexts.clear();
+        answerYes = false;
+    }
+
     std::vector<std::string> errors, questions;
     std::vector<TFileDialog> dialogs;
     std::optional<std::string> dialogAnswer;

@@ -3,6 +3,8 @@
 #include "app/main_form.h"
 #include "app/media_player.h"
 #include "app/shell.h"
+#include "support/fake_media_player.h"
+#include "support/fake_shell.h"
 #include "synth/null_audio_output.h"
 
 #include <QApplication>
@@ -23,46 +25,7 @@
 
 namespace zb::ui::test {
 
-// Records message boxes, questions, file dialogs and help requests; answers as told. No real
-// modal box ever opens.
-class TFakeShell final : public app::Shell {
-public:
-    void showError(const std::string& text) override { errors.push_back(text); }
-    bool ask(const std::string& text) override {
-        questions.push_back(text);
-        return answerYes;
-    }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    std::optional<std::string> fileDialog(const app::TFileDialog& request) override {
-        fileDialogs.push_back(request);
-        return fileDialogAnswer;
-    }
-    void help(int context) override { helpContexts.push_back(context); }
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-
-    void forget() {
-        errors.clear();
-        questions.clear();
-        fileDialogs.clear();
-        fileDialogAnswer.reset();
-        helpContexts.clear();
-        answerYes = false;
-    }
-
-    std::vector<std::string> errors, questions;
-    std::vector<app::TFileDialog> fileDialogs;
-    std::optional<std::string> fileDialogAnswer;
-    std::vector<int> helpContexts;
-    bool answerYes = false;
-};
+using TFakeShell = zb::test::TFakeShell;
 
 class TFakeView final : public app::MainView {
 public:
@@ -72,26 +35,7 @@ public:
     void runOptionsDialog(app::TmainForm&) override {}
 };
 
-// A media player that never plays: the dialogs do not reach it.
-class TFakeMediaPlayer final : public app::MediaPlayer {
-public:
-    void close() override {}
-    void setFileName(const std::string& name) override { file = name; }
-    std::string fileName() const override { return file; }
-    void open() override {}
-    void setNotify(bool) override {}
-    void setTimeFormatMilliseconds() override {}
-    void play() override {}
-    void pause() override {}
-    void stop() override {}
-    std::int64_t position() const override { return 0; }
-    void setPosition(std::int64_t) override {}
-    std::int64_t start() const override { return 0; }
-    std::int64_t length() const override { return 0; }
-    app::TMediaMode mode() const override { return app::TMediaMode::notReady; }
-    bool isOpen() const override { return false; }
-    std::string file;
-};
+using TFakeMediaPlayer = zb::test::TFakeMediaPlayer;
 
 // Acts on the modal dialog of type Dialog that exec() is about to run: the action runs from
 // the dialog's own event loop once the dialog is the active modal window. A dialog that does not

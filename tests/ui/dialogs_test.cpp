@@ -210,19 +210,19 @@ private slots:
         app::TPlayListDialogModel model(form->options.midiDirectory,
                                         form->options.playlistDirectory, form->playList);
         TplayListDlg dialog(nullptr, model, shell, form->iniFile);
-        shell.fileDialogAnswer = path(QStringLiteral("ZbL/My & list.ZbL"));
+        shell.dialogAnswer = path(QStringLiteral("ZbL/My & list.ZbL"));
         dialog.button(TButton::save).click();
-        QCOMPARE(shell.fileDialogs.back().title, std::string("Save playlist file"));
+        QCOMPARE(shell.dialogs.back().title, std::string("Save playlist file"));
         QCOMPARE(dialog.playlistGroup().title(), QStringLiteral("Playlist: My && list"));
         dialog.button(TButton::newList).click();
         QCOMPARE(dialog.listBox().count(), 0);
         QCOMPARE(dialog.playlistGroup().title(), QStringLiteral("Playlist"));
         dialog.button(TButton::load).click();
-        QCOMPARE(shell.fileDialogs.back().title, std::string("Select playlist file to load"));
+        QCOMPARE(shell.dialogs.back().title, std::string("Select playlist file to load"));
         QCOMPARE(shownNames(dialog.listBox()),
                  (QStringList{QStringLiteral("a.mid"), QStringLiteral("b.mid")}));
         dialog.button(TButton::trash).click();
-        QVERIFY(!QFile::exists(QString::fromStdString(*shell.fileDialogAnswer)));
+        QVERIFY(!QFile::exists(QString::fromStdString(*shell.dialogAnswer)));
         QCOMPARE(dialog.listBox().count(), 2);
         QVERIFY(shell.errors.empty());
     }

@@ -1,0 +1,355 @@
+// The main window on the offscreen platform: its controls, and clicks, keys and drops reaching
+// the player, with the null audio output, a fake media player and a shell that answers every
+// question itself.
+#include "app/qt/main_window.h"
+#include "app/qt/pictures.h"
+#include "synth/config.h"
+#include "synth/null_audio_output.h"
+#include "ui_fakes.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+using zb::app::TControl;
+
+class TMainWindowTest final : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void controlsSitAtTheirPlacesWithTheirHints();
+    void clickOnPlayLoadsTheMidiEntry();
+    void releasingPPlaysAndPressingAloneDoesNot();
+    void timeDigitsAdvanceAsBuffersReturn();
+    void songEndAdvancesToTheNextEntry();
+    void pauseResumeStopAndEjectByClicks();
+    void droppedFilesJoinThePlaylist();
+    void aWavEntryPlaysThroughTheMediaPlayerWithoutVolumeControls();
+    void keypadPlusRaisesTheVolumeMainKeyboardPlusDoesNot();
+    void upDownClicksStepTheBalance();
+    void minimizeAndHelpGoThroughTheShell();
+    void closingAsksAboutTheModifiedPlaylistAndWritesSettings();
+
+private:
+    QString song(const char* name) const {
+        return home->filePath(QStringLiteral("MID/")) + QLatin1String(name);
+    }
+    void startWith(const QStringList& entries);
+    QWidget* widget(const char* name) const;
+    void click(TControl control) const;
+    // Drags files onto the window and drops them there, as a file manager does.
+    void drop(const QList<QUrl>& files) const;
+    QImage picture(const char* name) const {
+        return widget(name)->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    static QImage digit(int value) {
+        return zb::ui::digitPicture(value).toImage().convertToFormat(QImage::Format_RGB32);
+    }
+    std::string status() const { return window->form().display.status; }
+
+    std::unique_ptr<QTemporaryDir> home;
+    std::unique_ptr<zb::ui::test::TFakeShell> shell;
+    std::unique_ptr<zb::ui::test::TFakeMediaPlayer> media;
+    std::unique_ptr<zb::synth::NullAudioOutput> device;
+    std::unique_ptr<zb::ui::TMainWindow> window;
+};
+
+void TMainWindowTest::init() {
+    namespace fs = std::filesystem;
+    home = std::make_unique<QTemporaryDir>();
+    QVERIFY(home->isValid());
+    const fs::path root = home->path().toStdString();
+    const fs::path data = ZB_TEST_DATA_DIR;
+    for (const char* dir : {"PRG", "WAV"})
+        fs::copy(data / dir, root / dir, fs::copy_options::recursive);
+    for (const char* dir : {"MID", "Song", "ZbL"})
+        fs::create_directory(root / dir);
+    for (const char* name : {"three-notes.mid", "little-tune.mid"})
+        fs::copy_file(data / "songs" / name, root / "MID" / name);
+    qputenv("ZORBEL_HOME", home->path().toUtf8());
+    shell = std::make_unique<zb::ui::test::TFakeShell>();
+    media = std::make_unique<zb::ui::test::TFakeMediaPlayer>();
+    device = std::make_unique<zb::synth::NullAudioOutput>();
+}
+
+void TMainWindowTest::cleanup() {
+    window.reset();
+    device.reset();
+    media.reset();
+    shell.reset();
+    qunsetenv("ZORBEL_HOME");
+    std::error_code ec;
+    std::filesystem::current_path(std::filesystem::temp_directory_path(), ec);
+    home.reset();
+}
+
+// A saved playlist of entries, selected at entry 1, and a shown, active window.
+void TMainWindowTest::startWith(const QStringList& entries) {
+    const QString list = home->filePath(QStringLiteral("ZbL/test.ZbL"));
+    std::ofstream(list.toStdString())
+        << entries.join(QStringLiteral("\r\n")).toStdString() << "\r\n";
+    std::ofstream(home->filePath(QStringLiteral("ZB.INI")).toStdString())
+        << "[PlayControl]\nPlaylist=" << list.toStdString() << "\nTrack=1\n";
+    window = std::make_unique<zb::ui::TMainWindow>(*shell, *device, *media);
+    QVERIFY(window->start({}));
+    window->show();
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(window->form().firstActivation, false);
+}
+
+QWidget* TMainWindowTest::widget(const char* name) const {
+    return window->findChild<QWidget*>(QLatin1String(name));
+}
+
+void TMainWindowTest::click(TControl control) const {
+    QWidget* target = window->control(control);
+    QVERIFY(target != nullptr);
+    QVERIFY(target->isEnabled());
+    QTest::mouseClick(target, Qt::LeftButton);
+}
+
+void TMainWindowTest::drop(const QList<QUrl>& files) const {
+    QMimeData mime;
+    mime.setUrls(files);
+    const QPoint at(100, 50);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+}
+
+void TMainWindowTest::controlsSitAtTheirPlacesWithTheirHints() {
+    startWith({song("three-notes.mid")});
+    QCOMPARE(window->size(), QSize(457, 122));
+    QCOMPARE(window->windowTitle(), QStringLiteral("Zorbel II"));
+    const struct {
+        const char* name;
+        QRect place;
+        const char* hint;
+    } expected[] = {
+        {"optionsBtn", {8, 8, 25, 33}, "[O]ptions"},
+        {"minimizeButton", {8, 40, 25, 25}, "Minimize"},
+        {"helpBtn", {8, 72, 25, 25}, "[H]elp"},
+        {"playBtn", {40, 72, 25, 25}, "[P]lay"},
+        {"pauseBtn", {64, 72, 25, 25}, "P[a]use"},
+        {"stopBtn", {88, 72, 25, 25}, "[S]top"},
+        {"backwardBtn", {120, 72, 25, 25}, "[B]ack 10%"},
+        {"forwardBtn", {144, 72, 25, 25}, "[F]orward 10%"},
+        {"ejectBtn", {176, 72, 25, 25}, "[E]ject"},
+        {"muteBtn", {208, 72, 25, 25}, "[M]ute"},
+        {"volumeBtn", {232, 72, 25, 25}, "Default [v]olume"},
+        {"balanceBtn", {256, 72, 25, 25}, "Default bala[n]ce"},
+        {"skipBackBtn", {208, 8, 25, 25}, "Skip bac[k]"},
+        {"skipForwardBtn", {232, 8, 25, 25}, "Skip for[w]ard"},
+        {"playListBtn", {256, 8, 25, 25}, "Play[l]ist"},
+        {"repeatBtn", {208, 40, 25, 25}, "Repeat mode"},
+        {"introBtn", {232, 40, 25, 25}, "Intro mode"},
+        {"shuffleBtn", {256, 40, 25, 25}, "Shuffle mode"},
+        {"track2Btn", {304, 8, 17, 25}, "Track [2]: No file"},
+        {"track0Btn", {432, 8, 17, 25}, "Track 1[0]: No file"},
+        {"volumePanel", {288, 40, 33, 25}, "Volume"},
+        {"volumeUpDown", {320, 40, 16, 25}, "Volume control [+, -]"},
+        {"balanceGauge", {352, 40, 73, 25}, "Balance"},
+        {"balanceUpDown", {424, 40, 25, 25}, "Balance control [<-, ->]"},
+        {"recordBtn", {424, 72, 25, 25}, "[R]ecord to WAV"},
+        {"timePanel", {40, 8, 161, 57}, ""},
+        {"ImageHiMin", {8, 8, 17, 25}, ""},
+        {"ImageLoMin", {24, 8, 17, 25}, ""},
+        {"ImageColon", {46, 8, 5, 25}, ""},
+        {"ImageHiSec", {56, 8, 17, 25}, ""},
+        {"ImageLoSec", {72, 8, 17, 25}, ""},
+        {"positionGauge", {8, 40, 145, 12}, ""},
+        {"recordPanel", {288, 72, 137, 25}, ""},
+        {"StatusBar", {0, 103, 457, 19}, ""},
+    };
+    for (const auto& control : expected) {
+        const QWidget* found = widget(control.name);
+        QVERIFY2(found != nullptr, control.name);
+        QCOMPARE(found->geometry(), control.place);
+        QCOMPARE(found->toolTip(), QString::fromUtf8(control.hint));
+    }
+    QCOMPARE(widget("track1Btn")->toolTip(),
+             QStringLiteral("Track [1]: ") + song("three-notes.mid"));
+    QVERIFY(widget("track1Btn")->isEnabled());
+    QVERIFY(!widget("track2Btn")->isEnabled());
+    const QString destination = home->filePath(QStringLiteral("Song/three-notes.WAV"));
+    QCOMPARE(widget("wavLbl")->toolTip(), QStringLiteral("Destination WAV: ") + destination);
+    QCOMPARE(widget("wavLbl")->geometry().right(), 137 - 8 - 1);
+    QCOMPARE(widget("StatusBar")->accessibleName(), song("three-notes.mid"));
+}
+
+void TMainWindowTest::clickOnPlayLoadsTheMidiEntry() {
+    startWith({song("three-notes.mid")});
+    click(TControl::playBtn);
+    QVERIFY(window->form().synth != nullptr);
+    QCOMPARE(device->queued(), std::size_t{3});
+    QCOMPARE(QString::fromStdString(status()),
+             QStringLiteral("Playing ") + song("three-notes.mid"));
+    QCOMPARE(widget("StatusBar")->accessibleName(), QString::fromStdString(status()));
+    QVERIFY(window->form().display.isDown(TControl::playBtn));
+    QVERIFY(!widget("ejectBtn")->isEnabled());
+    QVERIFY(widget("pauseBtn")->isEnabled());
+    QVERIFY(shell->errors.empty());
+}
+
+void TMainWindowTest::releasingPPlaysAndPressingAloneDoesNot() {
+    startWith({song("three-notes.mid")});
+    QTest::keyPress(window.get(), Qt::Key_P);
+    QVERIFY(window->form().synth == nullptr);
+    QTest::keyRelease(window.get(), Qt::Key_P);
+    QVERIFY(window->form().synth != nullptr);
+    QCOMPARE(QString::fromStdString(status()),
+             QStringLiteral("Playing ") + song("three-notes.mid"));
+}
+
+void TMainWindowTest::timeDigitsAdvanceAsBuffersReturn() {
+    startWith({song("little-tune.mid")});
+    click(TControl::playBtn);
+    QCOMPARE(picture("ImageLoSec"), digit(0));
+    QVERIFY(device->returnOldest());
+    const auto& display = window->form().display;
+    QCOMPARE(display.digits, (std::array<int, 4>{0, 0, 0, 4}));
+    QCOMPARE(picture("ImageLoSec"), digit(4));
+    QCOMPARE(picture("ImageHiSec"), digit(0));
+    QVERIFY(display.positionGauge > 0);
+}
+
+void TMainWindowTest::songEndAdvancesToTheNextEntry() {
+    startWith({song("three-notes.mid"), song("little-tune.mid")});
+    click(TControl::playBtn);
+    // three-notes is shorter than one buffer: the three queued ones bring the end.
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(device->returnOldest());
+    QCOMPARE(window->form().current, 2);
+    QCOMPARE(QString::fromStdString(status()),
+             QStringLiteral("Playing ") + song("little-tune.mid"));
+    QCOMPARE(window->form().display.trackNr, std::string("2"));
+    QVERIFY(window->form().display.isDown(TControl::track2Btn));
+    while (device->returnOldest()) {
+    }
+    QCOMPARE(status(), std::string("Playback terminated. Click [E]ject to unload MID."));
+    QVERIFY(window->form().display.isDown(TControl::stopBtn));
+    QVERIFY(widget("ejectBtn")->isEnabled());
+}
+
+void TMainWindowTest::pauseResumeStopAndEjectByClicks() {
+    startWith({song("little-tune.mid")});
+    click(TControl::playBtn);
+    click(TControl::pauseBtn);
+    QCOMPARE(status(), std::string("Playback paused. Click P[a]use to resume."));
+    QVERIFY(window->form().display.isDown(TControl::pauseBtn));
+    click(TControl::pauseBtn);
+    QCOMPARE(QString::fromStdString(status()),
+             QStringLiteral("Playing ") + song("little-tune.mid"));
+    click(TControl::stopBtn);
+    QCOMPARE(status(), std::string("Playback stopped. Click [E]ject to unload MID."));
+    QVERIFY(!widget("pauseBtn")->isEnabled());
+    click(TControl::ejectBtn);
+    QVERIFY(window->form().synth == nullptr);
+    QVERIFY(!widget("ejectBtn")->isEnabled());
+    QCOMPARE(QString::fromStdString(status()), song("little-tune.mid"));
+}
+
+void TMainWindowTest::droppedFilesJoinThePlaylist() {
+    startWith({song("three-notes.mid")});
+    drop({QUrl::fromLocalFile(song("little-tune.mid")),
+          QUrl::fromLocalFile(home->filePath(QStringLiteral("notes.txt")))});
+    QCOMPARE(window->form().count, 2);
+    QVERIFY(window->form().playList.modified);
+    QVERIFY(widget("track2Btn")->isEnabled());
+    QCOMPARE(widget("track2Btn")->toolTip(),
+             QStringLiteral("Track [2]: ") + song("little-tune.mid"));
+}
+
+void TMainWindowTest::aWavEntryPlaysThroughTheMediaPlayerWithoutVolumeControls() {
+    const QString wav = home->filePath(QStringLiteral("WAV/piano.wav"));
+    startWith({wav});
+    QCOMPARE(window->form().display.fileKindLabel, std::string("WAV"));
+    for (const char* name : {"volumeUpDown", "balanceUpDown", "volumeBtn", "balanceBtn",
+                             "volumePanel", "balanceGauge", "muteBtn", "recordBtn", "wavLbl"})
+        QVERIFY2(!widget(name)->isEnabled(), name);
+    click(TControl::playBtn);
+    QVERIFY(media->isOpen());
+    QCOMPARE(media->mode(), zb::app::TMediaMode::playing);
+    QVERIFY(shell->timer);
+    media->ms = 21000;
+    window->form().TimerTimer();
+    QCOMPARE(QString::fromStdString(status()), QStringLiteral("MCI playing ") + wav);
+    QCOMPARE(window->form().display.digits, (std::array<int, 4>{0, 0, 2, 1}));
+    QCOMPARE(picture("ImageHiSec"), digit(2));
+    QCOMPARE(window->form().display.positionGauge, 70);
+}
+
+void TMainWindowTest::keypadPlusRaisesTheVolumeMainKeyboardPlusDoesNot() {
+    startWith({song("three-notes.mid")});
+    const auto& display = window->form().display;
+    QTest::keyRelease(window.get(), Qt::Key_Plus);
+    QCOMPARE(display.volumePosition, 10);
+    QTest::keyRelease(window.get(), Qt::Key_Plus, Qt::KeypadModifier);
+    QCOMPARE(display.volumePosition, 11);
+    QCOMPARE(display.volumeText, std::string("1.1"));
+    QTest::keyRelease(window.get(), Qt::Key_Minus);
+    QCOMPARE(display.volumePosition, 11);
+    QTest::keyRelease(window.get(), Qt::Key_Minus, Qt::KeypadModifier);
+    QTest::keyRelease(window.get(), Qt::Key_Down);
+    QCOMPARE(display.volumePosition, 9);
+    // Keypad digits are keys of their own, not track selections.
+    QTest::keyRelease(window.get(), Qt::Key_2, Qt::KeypadModifier);
+    QCOMPARE(window->form().current, 1);
+}
+
+void TMainWindowTest::upDownClicksStepTheBalance() {
+    startWith({song("three-notes.mid")});
+    auto* balance = widget("balanceUpDown");
+    const auto arrows = balance->findChildren<QAbstractButton*>();
+    QCOMPARE(arrows.size(), 2);
+    // The right half steps to the right.
+    QTest::mouseClick(balance->childAt(20, 12), Qt::LeftButton);
+    QCOMPARE(window->form().display.balanceGaugeValue, 51);
+    QTest::mouseClick(balance->childAt(4, 12), Qt::LeftButton);
+    QTest::mouseClick(balance->childAt(4, 12), Qt::LeftButton);
+    QCOMPARE(window->form().display.balanceGaugeValue, 49);
+    QTest::mouseClick(widget("volumeUpDown")->childAt(8, 4), Qt::LeftButton);
+    QCOMPARE(window->form().display.volumeText, std::string("1.1"));
+}
+
+void TMainWindowTest::minimizeAndHelpGoThroughTheShell() {
+    startWith({song("three-notes.mid")});
+    click(TControl::minimizeButton);
+    QVERIFY(shell->minimized);
+    click(TControl::helpBtn);
+    QCOMPARE(shell->helpContexts, std::vector<int>{500});
+    QTest::keyRelease(window.get(), Qt::Key_X);
+    QVERIFY(shell->closeRequested);
+}
+
+void TMainWindowTest::closingAsksAboutTheModifiedPlaylistAndWritesSettings() {
+    startWith({song("three-notes.mid")});
+    click(TControl::playBtn);
+    drop({QUrl::fromLocalFile(song("little-tune.mid"))});
+    QVERIFY(window->close());
+    QVERIFY(window->form().closed);
+    QVERIFY(window->form().synth == nullptr);
+    QCOMPARE(shell->questions, std::vector<std::string>{"Save playlist?"});
+    QVERIFY(shell->helpQuitCalled);
+    QFile ini(home->filePath(QStringLiteral("ZB.INI")));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    QVERIFY(ini.readAll().contains("Volume"));
+}
+
+QTEST_MAIN(TMainWindowTest)
+#include "main_window_test.moc"
