@@ -45,6 +45,12 @@ private:
     // boundary (the attack's or decay's end).
     TRun runFrames(std::int64_t target, bool looping, std::int64_t boundary);
     template <bool Vibrato, bool Looping> TRun stretch(std::int64_t frames, std::int64_t boundary);
+    template <bool Looping>
+    TRun plainRun(std::int64_t*& out, std::int64_t& done, std::int64_t frames, std::int64_t& index,
+                  std::int32_t& frac, std::int32_t& cur, std::int32_t& delta,
+                  std::int64_t boundary);
+    TRun finishStretch(TRun result, std::int64_t done, std::int32_t cur, std::int32_t delta,
+                       std::int32_t frac, std::int64_t index, std::uint32_t phase);
     bool frameStep(bool looping);
     bool levelUpdate();
     bool advance(bool looping);
@@ -221,7 +227,20 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
 
     TRun result = TRun::target;
     std::int64_t done = 0;
+    // cur and delta come from the sample at index once the index has moved in this stretch; until
+    // then they are the voice's saved values, which a note start may have left unrelated to it.
+    bool reloaded = false;
     while (done < frames) {
+        if constexpr (!Vibrato) {
+            if (reloaded) {
+                const TRun run =
+                    plainRun<Looping>(out, done, frames, index, frac, cur, delta, boundary);
+                if (run != TRun::target)
+                    return finishStretch(run, done, cur, delta, frac, index, phase);
+                if (done >= frames)
+                    break;
+            }
+        }
         const std::int32_t sample = cur + ((delta * frac) >> 10);
         out[0] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[0]) +
                                            static_cast<std::uint64_t>(gainLeft * sample));
@@ -265,11 +284,18 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
         }
         cur = sampleAt(index);
         delta = sampleAt(index + 1) - cur;
+        reloaded = true;
         if (index >= boundary) {
             result = TRun::boundary;
             break;
         }
     }
+    return finishStretch(result, done, cur, delta, frac, index, phase);
+}
+
+TVoiceWalk::TRun TVoiceWalk::finishStretch(TRun result, std::int64_t done, std::int32_t cur,
+                                           std::int32_t delta, std::int32_t frac,
+                                           std::int64_t index, std::uint32_t phase) {
     s.curSample = cur;
     s.sampleDelta = delta;
     s.phaseFrac = frac;
@@ -278,6 +304,76 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
     s.lfoPhase = phase;
     pos += 4 * done;
     return result;
+}
+
+// Without vibrato the read position moves by the same step every frame, so the frames up to the
+// next index that needs a rule (the loop's end, the sample's end, the boundary, the last
+// readable sample) follow from the position alone: the loop runs without the per-frame branch
+// of the phase carry. Frame for frame it computes what the general loop computes: every index
+// it passes was one where that loop would only have read the sample, and the index that needs
+// a rule is handled exactly as there.
+template <bool Looping>
+TVoiceWalk::TRun TVoiceWalk::plainRun(std::int64_t*& out, std::int64_t& done, std::int64_t frames,
+                                      std::int64_t& index, std::int32_t& frac, std::int32_t& cur,
+                                      std::int32_t& delta, std::int64_t boundary) {
+    std::int64_t step = s.phaseStep;
+    if (step < 0)
+        step = 0;
+    if (step > std::numeric_limits<std::int32_t>::max() - 1024)
+        step = std::numeric_limits<std::int32_t>::max() - 1024;
+    const std::int64_t gainLeft = s.gainLeft;
+    const std::int64_t gainRight = s.gainRight;
+    const std::int16_t* data = v.sampleData;
+    while (done < frames) {
+        std::int64_t limit = Looping ? std::int64_t{v.loopEndIndex} : std::int64_t{v.endIndex};
+        limit = std::min(limit, boundary);
+        limit = std::min(limit, static_cast<std::int64_t>(v.sampleSize) - 1);
+        // Below the loop's start the next advance jumps to it: the general loop handles that.
+        if (step == 0 || index < 0 || index >= limit || (Looping && index < v.loopStartIndex))
+            return TRun::target;
+        const std::int64_t start = (index << 10) + frac;
+        const std::int64_t room = ((limit << 10) - start + step - 1) / step;
+        const std::int64_t n = std::min(room, frames - done);
+        std::int64_t q = start;
+        for (std::int64_t k = 0; k < n; ++k) {
+            const std::int64_t i = q >> 10;
+            const std::int32_t c = data[i];
+            const std::int32_t sample =
+                c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
+            out[0] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[0]) +
+                                               static_cast<std::uint64_t>(gainLeft * sample));
+            out[1] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[1]) +
+                                               static_cast<std::uint64_t>(gainRight * sample));
+            out += 2;
+            q += step;
+        }
+        done += n;
+        frac = static_cast<std::int32_t>(q & 1023);
+        const std::int64_t moved = q >> 10;
+        if (moved == index)
+            continue; // only when the stretch ended before the index moved
+        index = moved;
+        if (moved < limit) {
+            cur = data[index];
+            delta = data[index + 1] - cur;
+            continue;
+        }
+        // The advance after the last frame reached an index that needs a rule.
+        if constexpr (Looping) {
+            if (index >= v.loopEndIndex)
+                index = v.loopEndIndex - v.loopLength + (index - v.loopEndIndex) % v.loopLength;
+            if (index < v.loopStartIndex)
+                index = v.loopStartIndex;
+        } else if (index >= v.endIndex) {
+            fallSilent();
+            return TRun::silent;
+        }
+        cur = sampleAt(index);
+        delta = sampleAt(index + 1) - cur;
+        if (index >= boundary)
+            return TRun::boundary;
+    }
+    return TRun::target;
 }
 
 bool TVoiceWalk::frameStep(bool looping) {
