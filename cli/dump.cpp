@@ -139,8 +139,19 @@ int dumpSong(const TDumpOptions& options, std::ostream& out) {
         out << w.text;
         return 1;
     }
-    std::map<const TSampleRec*, std::size_t> index;
     w.raw(", ").key("songLength").integer(songLength);
+    if (options.summary) {
+        std::size_t events = 0;
+        for (const auto& voice : song)
+            events += voice->events.size();
+        w.raw(", ").key("sampleCount").integer(static_cast<std::int64_t>(samples.size()));
+        w.raw(", ").key("voiceCount").integer(static_cast<std::int64_t>(song.size()));
+        w.raw(", ").key("eventCount").integer(static_cast<std::int64_t>(events));
+        w.raw(" }\n");
+        out << w.text;
+        return 0;
+    }
+    std::map<const TSampleRec*, std::size_t> index;
     w.raw(",\n  ").key("samples").raw("[");
     for (std::size_t i = 0; i < samples.size(); ++i) {
         index[samples[i].get()] = i;
@@ -166,6 +177,8 @@ void addDumpCommand(CLI::App& app, TCommands& commands) {
     auto* cmd = app.add_subcommand("dump", "Compile a MIDI file and print the song as JSON");
     cmd->add_option("SONG", state->dump.songFile, "The MIDI file")->required();
     state->song.add(*cmd);
+    cmd->add_flag("--summary", state->dump.summary,
+                  "Print only the song length and the numbers of samples, voices and events");
     commands.push_back({cmd, [state] {
                             auto& d = state->dump;
                             if (!state->song.apply(d.drums, d.prgDir, d.defaultTo0, d.legacyMode))

@@ -13,6 +13,7 @@ struct TDumpOptions {
     compiler::TDrumGrid drums;
     bool defaultTo0 = true;
     bool legacyMode = false;
+    bool summary = false; // only the song length and the counts, not every sample and voice
 };
 
 // Compiles the song and prints it as JSON ("zorbel-song/1"), or the compilation's error as JSON.

@@ -1,6 +1,7 @@
 #include "compiler/levels.h"
 
 #include <cmath>
+#include <unordered_map>
 
 namespace zb::compiler {
 
@@ -12,14 +13,33 @@ std::int32_t limitStep(Real step) {
     return static_cast<std::int32_t>(roundHalfEven(step));
 }
 
+// Songs ask for the same few powers over and over (one per key distance, bend or level
+// exponent), and the extended-precision power is the costliest step of a compilation. The power
+// is a pure function, so remembering its results per thread changes no value.
+template <typename TCompute>
+Real remembered(std::unordered_map<std::int64_t, Real>& memo, std::int64_t key, TCompute compute) {
+    if (const auto it = memo.find(key); it != memo.end())
+        return it->second;
+    if (memo.size() >= 65536)
+        memo.clear();
+    return memo.emplace(key, compute()).first->second;
+}
+
 } // namespace
 
 std::int32_t pitchStep(int baseKey, int key) {
-    return limitStep(1024 / std::pow(2.0L, static_cast<Real>(baseKey - key) / 12));
+    thread_local std::unordered_map<std::int64_t, Real> memo;
+    const int distance = baseKey - key;
+    return limitStep(remembered(
+        memo, distance, [&] { return 1024 / std::pow(2.0L, static_cast<Real>(distance) / 12); }));
 }
 
 std::int32_t bentPitchStep(int bend, int range, std::int32_t baseStep) {
-    return limitStep(std::pow(2.0L, static_cast<Real>(bend * range) / 98304) * baseStep);
+    thread_local std::unordered_map<std::int64_t, Real> memo;
+    const int amount = bend * range;
+    return limitStep(remembered(memo, amount,
+                                [&] { return std::pow(2.0L, static_cast<Real>(amount) / 98304); }) *
+                     baseStep);
 }
 
 Real noteLevel(const TSongBlock& voice, const TVoiceState& s, bool legacyMode) {
@@ -37,8 +57,10 @@ Real noteLevel(const TSongBlock& voice, const TVoiceState& s, bool legacyMode) {
     }
     const int exponent = v * voice.velocitySensitivity + (p - 64) * voice.pressureSensitivity +
                          (e - 127) * voice.expressionSensitivity;
-    return (std::pow(10.0L, static_cast<Real>(exponent) / 12800) - 1) * c /
-           static_cast<Real>(16384 * b);
+    thread_local std::unordered_map<std::int64_t, Real> memo;
+    const Real power = remembered(
+        memo, exponent, [&] { return std::pow(10.0L, static_cast<Real>(exponent) / 12800); });
+    return (power - 1) * c / static_cast<Real>(16384 * b);
 }
 
 Real releaseLevel(const TSongBlock& voice, const TVoiceState& s, int r, bool legacyMode) {

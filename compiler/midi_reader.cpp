@@ -212,7 +212,9 @@ void readEvent(TCompileState& state, std::uint8_t status, bool defaultTo0) {
     }
 }
 
-void readMidiFile(TCompileState& state, bool defaultTo0) {
+namespace {
+
+void readTracks(TCompileState& state, bool defaultTo0) {
     if (state.failed())
         return;
     state.file = std::make_unique<TFastFile>(state.fileName, false, true);
@@ -256,6 +258,13 @@ void readMidiFile(TCompileState& state, bool defaultTo0) {
             state.expectDelta = true;
         }
     } while (state.trackNumber != state.trackCount && !state.failed());
+}
+
+} // namespace
+
+void readMidiFile(TCompileState& state, bool defaultTo0) {
+    readTracks(state, defaultTo0);
+    orderNoteGroups(state.samples);
 }
 
 } // namespace zb::compiler

@@ -342,7 +342,21 @@ void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t ve
                 return;
             state.file->seek(returnTo);
         }
-        insertNoteGroup(rec.notes, *group, false);
+        // Appended in reading order; orderNoteGroups sorts them once the file is read.
+        rec.notes.push_back(*group);
+    }
+}
+
+void orderNoteGroups(TSampleList& samples) {
+    // Sorting the groups once gives the order that inserting each one by key and start, before
+    // the groups of equal start, would give (the newest first among equal starts), without
+    // moving the later keys' groups on every insertion.
+    for (auto& rec : samples) {
+        std::reverse(rec->notes.begin(), rec->notes.end());
+        std::stable_sort(
+            rec->notes.begin(), rec->notes.end(), [](const TNoteGroup& a, const TNoteGroup& b) {
+                return a.key() != b.key() ? a.key() < b.key() : a.startTime() < b.startTime();
+            });
     }
 }
 
