@@ -161,6 +161,7 @@ private:
     void loadAndPlay();
     bool loadMidi(const std::string& fileName);
     void failLoad();
+    void startMediaPlayer(); // the WAV entry is open and positioned
     void unloadForSelection();
     void rewindLoaded();
     bool somethingLoaded() const;

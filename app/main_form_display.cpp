@@ -13,6 +13,11 @@ namespace zb::app {
 
 namespace {
 
+// The controls that only mean something for a MIDI song.
+constexpr TControl kVolumeControls[] = {
+    TControl::volumeUpDown, TControl::balanceUpDown, TControl::volumeBtn, TControl::balanceBtn,
+    TControl::volumePanel,  TControl::balanceGauge,  TControl::muteBtn};
+
 // The widest the destination label may be: the record panel (137 pixels) less 16.
 constexpr int kMaxWavLabelWidth = 137 - 16;
 
@@ -206,16 +211,12 @@ void TmainForm::balanceBtnClick() {
 }
 
 void TmainForm::volControlsEnable() {
-    for (TControl c :
-         {TControl::volumeUpDown, TControl::balanceUpDown, TControl::volumeBtn,
-          TControl::balanceBtn, TControl::volumePanel, TControl::balanceGauge, TControl::muteBtn})
+    for (TControl c : kVolumeControls)
         display.enable(c);
 }
 
 void TmainForm::volControlsDisable() {
-    for (TControl c :
-         {TControl::volumeUpDown, TControl::balanceUpDown, TControl::volumeBtn,
-          TControl::balanceBtn, TControl::volumePanel, TControl::balanceGauge, TControl::muteBtn})
+    for (TControl c : kVolumeControls)
         display.disable(c);
 }
 

@@ -55,19 +55,23 @@ void TmainForm::playBtnClick() {
         if (played >= mediaPlayer.length() ||
             (display.isDown(TControl::introBtn) && played >= 10000))
             mediaPlayer.setPosition(start);
-        showProgress();
-        paused = stopped = busy = false;
-        display.enable(TControl::pauseBtn);
-        display.enable(TControl::stopBtn);
-        display.disable(TControl::backwardBtn);
-        display.disable(TControl::forwardBtn);
-        display.disable(TControl::ejectBtn);
-        mediaPlayer.play();
-        shell.setTimer(true);
-        view.repaint();
+        startMediaPlayer();
         return;
     }
     loadAndPlay();
+}
+
+void TmainForm::startMediaPlayer() {
+    showProgress();
+    paused = stopped = busy = false;
+    display.enable(TControl::pauseBtn);
+    display.enable(TControl::stopBtn);
+    display.disable(TControl::backwardBtn);
+    display.disable(TControl::forwardBtn);
+    display.disable(TControl::ejectBtn);
+    mediaPlayer.play();
+    shell.setTimer(true);
+    view.repaint();
 }
 
 void TmainForm::failLoad() {
@@ -120,16 +124,7 @@ void TmainForm::loadAndPlay() {
         mediaPlayer.setNotify(true);
         mediaPlayer.setTimeFormatMilliseconds();
         setStatus(entry);
-        showProgress();
-        paused = stopped = busy = false;
-        display.enable(TControl::pauseBtn);
-        display.enable(TControl::stopBtn);
-        display.disable(TControl::backwardBtn);
-        display.disable(TControl::forwardBtn);
-        display.disable(TControl::ejectBtn);
-        mediaPlayer.play();
-        shell.setTimer(true);
-        view.repaint();
+        startMediaPlayer();
         return;
     }
     if (loadMidi(entry))
