@@ -2,6 +2,7 @@
 // render speed of a whole song in seconds of audio per CPU second.
 #include "compiler/compile_song.h"
 #include "compiler/voice_builder.h"
+#include "synth/mix_kernel.h"
 #include "synth/mixer.h"
 #include "synth/null_audio_output.h"
 #include "synth/stream_protocol.h"
@@ -59,7 +60,9 @@ std::unique_ptr<TVoiceSet> makeVoices(bool loop, bool vibrato, bool envelope) {
     return set;
 }
 
-void mixVoices(benchmark::State& state, bool loop, bool vibrato, bool envelope) {
+// wide: the vector kernels where the processor has them; else the plain loops, the reference.
+void mixVoices(benchmark::State& state, bool loop, bool vibrato, bool envelope, bool wide = true) {
+    synth::useWideKernels(wide);
     const auto set = makeVoices(loop, vibrato, envelope);
     std::vector<std::int64_t> mix(2 * 88200);
     for (auto _ : state) {
@@ -76,13 +79,20 @@ void mixVoices(benchmark::State& state, bool loop, bool vibrato, bool envelope) 
     }
     state.counters["voice_frames_per_s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * kVoices * 88200, benchmark::Counter::kIsRate);
+    synth::useWideKernels(true);
 }
 
 void BM_MixPlain(benchmark::State& s) {
     mixVoices(s, false, false, false);
 }
+void BM_MixPlainGeneric(benchmark::State& s) {
+    mixVoices(s, false, false, false, false);
+}
 void BM_MixLooping(benchmark::State& s) {
     mixVoices(s, true, false, false);
+}
+void BM_MixLoopingGeneric(benchmark::State& s) {
+    mixVoices(s, true, false, false, false);
 }
 void BM_MixVibrato(benchmark::State& s) {
     mixVoices(s, true, true, false);
@@ -91,11 +101,14 @@ void BM_MixEnvelope(benchmark::State& s) {
     mixVoices(s, false, false, true);
 }
 BENCHMARK(BM_MixPlain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixPlainGeneric)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixLooping)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixLoopingGeneric)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixVibrato)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixEnvelope)->Unit(benchmark::kMillisecond);
 
-void BM_OutputConversion(benchmark::State& state) {
+void outputConversion(benchmark::State& state, bool wide) {
+    synth::useWideKernels(wide);
     std::vector<std::int64_t> mix(2 * 88200);
     for (std::size_t i = 0; i < mix.size(); ++i)
         mix[i] = static_cast<std::int64_t>((i * 7919) % 9000000) - 4500000;
@@ -106,8 +119,16 @@ void BM_OutputConversion(benchmark::State& state) {
     }
     state.counters["frames_per_s"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * 88200, benchmark::Counter::kIsRate);
+    synth::useWideKernels(true);
+}
+void BM_OutputConversion(benchmark::State& s) {
+    outputConversion(s, true);
+}
+void BM_OutputConversionGeneric(benchmark::State& s) {
+    outputConversion(s, false);
 }
 BENCHMARK(BM_OutputConversion)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OutputConversionGeneric)->Unit(benchmark::kMicrosecond);
 
 // The bundled test song, compiled, loaded and rendered to its end.
 void BM_RenderSong(benchmark::State& state) {

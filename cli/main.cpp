@@ -1,5 +1,7 @@
 #include "cli/command.h"
+#include "synth/mix_kernel.h"
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -14,6 +16,11 @@ std::filesystem::path programDir() {
 } // namespace zb::cli
 
 int main(int argc, char** argv) {
+    // The vector kernels compute the same bytes as the plain loops; this switch runs the plain
+    // ones, to compare the two on any machine or to rule the vector code out.
+    if (const char* generic = std::getenv("ZORBEL_GENERIC_MIXER");
+        generic != nullptr && *generic != '\0' && *generic != '0')
+        zb::synth::useWideKernels(false);
     CLI::App app{"zorbel-cli: the command-line tool of the Zorbel II MIDI player"};
     app.require_subcommand(1);
     zb::cli::TCommands commands;

@@ -1,5 +1,7 @@
 #include "synth/mixer.h"
 
+#include "synth/mix_kernel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -321,9 +323,10 @@ TVoiceWalk::TRun TVoiceWalk::plainRun(std::int64_t*& out, std::int64_t& done, st
         step = 0;
     if (step > std::numeric_limits<std::int32_t>::max() - 1024)
         step = std::numeric_limits<std::int32_t>::max() - 1024;
-    const std::int64_t gainLeft = s.gainLeft;
-    const std::int64_t gainRight = s.gainRight;
+    const std::int32_t gainLeft = s.gainLeft;
+    const std::int32_t gainRight = s.gainRight;
     const std::int16_t* data = v.sampleData;
+    const TPlainKernel kernel = plainKernel();
     while (done < frames) {
         std::int64_t limit = Looping ? std::int64_t{v.loopEndIndex} : std::int64_t{v.endIndex};
         limit = std::min(limit, boundary);
@@ -334,19 +337,10 @@ TVoiceWalk::TRun TVoiceWalk::plainRun(std::int64_t*& out, std::int64_t& done, st
         const std::int64_t start = (index << 10) + frac;
         const std::int64_t room = ((limit << 10) - start + step - 1) / step;
         const std::int64_t n = std::min(room, frames - done);
-        std::int64_t q = start;
-        for (std::int64_t k = 0; k < n; ++k) {
-            const std::int64_t i = q >> 10;
-            const std::int32_t c = data[i];
-            const std::int32_t sample =
-                c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
-            out[0] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[0]) +
-                                               static_cast<std::uint64_t>(gainLeft * sample));
-            out[1] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[1]) +
-                                               static_cast<std::uint64_t>(gainRight * sample));
-            out += 2;
-            q += step;
-        }
+        kernel(data, static_cast<std::int64_t>(v.sampleSize), start, step, n, gainLeft, gainRight,
+               out);
+        out += 2 * n;
+        const std::int64_t q = start + n * step;
         done += n;
         frac = static_cast<std::int32_t>(q & 1023);
         const std::int64_t moved = q >> 10;
@@ -649,13 +643,24 @@ void convertOutput(std::span<const std::int64_t> mix, std::span<std::uint8_t> ou
     const TOutputScale left(leftMul);
     const TOutputScale right(rightMul);
     const std::size_t frames = mix.size() / 2;
-    for (std::size_t f = 0; f < frames; ++f) {
-        const auto l = static_cast<std::uint16_t>(convertScaled(mix[2 * f], left, saturate));
-        const auto r = static_cast<std::uint16_t>(convertScaled(mix[2 * f + 1], right, saturate));
-        out[4 * f] = static_cast<std::uint8_t>(l & 0xFF);
-        out[4 * f + 1] = static_cast<std::uint8_t>(l >> 8);
-        out[4 * f + 2] = static_cast<std::uint8_t>(r & 0xFF);
-        out[4 * f + 3] = static_cast<std::uint8_t>(r >> 8);
+    const TConvertKernel kernel = convertKernel();
+    std::size_t f = 0;
+    while (f < frames) {
+        if (kernel != nullptr)
+            f += kernel(mix.data() + 2 * f, frames - f, out.data() + 4 * f,
+                        static_cast<std::int32_t>(left.m), static_cast<std::int32_t>(right.m),
+                        saturate);
+        // The kernel stops at a group of four frames with a huge sum: those on their own.
+        const std::size_t groupEnd = std::min(frames, f + 4);
+        for (; f < groupEnd; ++f) {
+            const auto l = static_cast<std::uint16_t>(convertScaled(mix[2 * f], left, saturate));
+            const auto r =
+                static_cast<std::uint16_t>(convertScaled(mix[2 * f + 1], right, saturate));
+            out[4 * f] = static_cast<std::uint8_t>(l & 0xFF);
+            out[4 * f + 1] = static_cast<std::uint8_t>(l >> 8);
+            out[4 * f + 2] = static_cast<std::uint8_t>(r & 0xFF);
+            out[4 * f + 3] = static_cast<std::uint8_t>(r >> 8);
+        }
     }
 }
 

@@ -1,0 +1,199 @@
+#include "synth/mix_kernel.h"
+
+#include <atomic>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define ZB_WIDE_KERNEL 1
+#endif
+
+namespace zb::synth {
+
+namespace {
+
+// Sums wrap at 64 bits rather than overflow, however many voices of absurd level come together.
+inline void addWrapping(std::int64_t& sum, std::int64_t product) {
+    sum = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) +
+                                    static_cast<std::uint64_t>(product));
+}
+
+#ifdef ZB_WIDE_KERNEL
+
+// Eight frames per round. With a step up to this, the eight frames read inside the 17 samples
+// from the first frame's sample on: the frame at offset o (at most 15) needs the 32-bit word of
+// samples o and o + 1 (little-endian: sample o in the low half). Two 32-byte loads, one at the
+// first sample and one at the next, hold every such word at a 32-bit boundary, the even
+// offsets' in the first and the odd ones' in the second, so two in-register permutes and a
+// blend fetch them (a gather is slower on some processors).
+constexpr std::int64_t kWideMaxStep = (16 * 1024 - 1024) / 7;
+
+// Adds the two products of each of two frames' samples into their four accumulator lanes.
+__attribute__((target("avx2"), always_inline)) inline void
+accumulatePair(std::int64_t* at, __m256i samples, __m256i spread, __m256i gains) noexcept {
+    const __m256i products = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(samples, spread), gains);
+    auto* lanes = reinterpret_cast<__m256i*>(at);
+    _mm256_storeu_si256(lanes, _mm256_add_epi64(_mm256_loadu_si256(lanes), products));
+}
+
+__attribute__((target("avx2"))) void plainFramesAvx2(const std::int16_t* data, std::int64_t size,
+                                                     std::int64_t q, std::int64_t step,
+                                                     std::int64_t frames, std::int32_t gainLeft,
+                                                     std::int32_t gainRight,
+                                                     std::int64_t* out) noexcept {
+    std::int64_t k = 0;
+    if (step <= kWideMaxStep) {
+        const __m256i ramp = _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(step)),
+                                                _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        const __m256i fracMask = _mm256_set1_epi32(1023);
+        const __m256i one = _mm256_set1_epi32(1);
+        // _mm256_mul_epi32 multiplies the low 32 bits of each 64-bit lane: the gains sit there
+        // in the order of the accumulator (left, right, left, right), and each pair of frames'
+        // samples is spread so that every lane of a frame holds that frame's sample.
+        const __m256i gains =
+            _mm256_setr_epi32(gainLeft, 0, gainRight, 0, gainLeft, 0, gainRight, 0);
+        const __m256i spread01 = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+        const __m256i spread23 = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
+        const __m256i spread45 = _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5);
+        const __m256i spread67 = _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7);
+        // The two loads reach the 17th sample from the round's first one.
+        for (; k + 8 <= frames && (q >> 10) + 16 < size; k += 8) {
+            const std::int16_t* base = data + (q >> 10);
+            const __m256i positions =
+                _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(q & 1023)), ramp);
+            const __m256i offsets = _mm256_srli_epi32(positions, 10);
+            const __m256i words = _mm256_srli_epi32(offsets, 1);
+            const __m256i even = _mm256_permutevar8x32_epi32(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)), words);
+            const __m256i odd = _mm256_permutevar8x32_epi32(
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)), words);
+            const __m256i isOdd = _mm256_cmpeq_epi32(_mm256_and_si256(offsets, one), one);
+            const __m256i pairs = _mm256_blendv_epi8(even, odd, isOdd);
+            const __m256i cur = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
+            const __m256i next = _mm256_srai_epi32(pairs, 16);
+            const __m256i fracs = _mm256_and_si256(positions, fracMask);
+            const __m256i samples = _mm256_add_epi32(
+                cur, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(next, cur), fracs), 10));
+            accumulatePair(out, samples, spread01, gains);
+            accumulatePair(out + 4, samples, spread23, gains);
+            accumulatePair(out + 8, samples, spread45, gains);
+            accumulatePair(out + 12, samples, spread67, gains);
+            out += 16;
+            q += 8 * step;
+        }
+    }
+    plainFramesGeneric(data, size, q, step, frames - k, gainLeft, gainRight, out);
+}
+
+// Four frames per round while every sum is below 2^31 in magnitude, so that |sum| x mul fits
+// in 64 bits and the conversion's two-part product is just (|sum| x mul) >> 12.
+__attribute__((target("avx2"))) std::size_t
+convertFramesAvx2(const std::int64_t* mix, std::size_t frames, std::uint8_t* out,
+                  std::int32_t leftMul, std::int32_t rightMul, bool saturate) noexcept {
+    const __m256i muls = _mm256_setr_epi32(leftMul, 0, rightMul, 0, leftMul, 0, rightMul, 0);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i tooLarge = _mm256_set1_epi64x(~std::int64_t{0x7FFFFFFF});
+    const __m256i cap = _mm256_set1_epi64x(65535);
+    const __m256i lowWords = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+    const __m256i low16 = _mm256_set1_epi32(0xFFFF);
+    std::size_t f = 0;
+    for (; f + 4 <= frames; f += 4) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mix + 2 * f));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(mix + 2 * f + 4));
+        const __m256i signA = _mm256_cmpgt_epi64(zero, a);
+        const __m256i signB = _mm256_cmpgt_epi64(zero, b);
+        const __m256i magA = _mm256_sub_epi64(_mm256_xor_si256(a, signA), signA);
+        const __m256i magB = _mm256_sub_epi64(_mm256_xor_si256(b, signB), signB);
+        if (!_mm256_testz_si256(_mm256_or_si256(magA, magB), tooLarge))
+            break;
+        __m256i ra = _mm256_srli_epi64(_mm256_mul_epu32(magA, muls), 12);
+        __m256i rb = _mm256_srli_epi64(_mm256_mul_epu32(magB, muls), 12);
+        if (saturate) {
+            // Capped at 65535 the result keeps its side of the 16-bit range, and the signed
+            // pack below saturates it.
+            ra = _mm256_blendv_epi8(ra, cap, _mm256_cmpgt_epi64(ra, cap));
+            rb = _mm256_blendv_epi8(rb, cap, _mm256_cmpgt_epi64(rb, cap));
+        }
+        // The sign back on, then the low 32 bits of each lane: exact for the capped values,
+        // and the low 16 bits are right in any case.
+        const __m256i sa = _mm256_permutevar8x32_epi32(
+            _mm256_sub_epi64(_mm256_xor_si256(ra, signA), signA), lowWords);
+        const __m256i sb = _mm256_permutevar8x32_epi32(
+            _mm256_sub_epi64(_mm256_xor_si256(rb, signB), signB), lowWords);
+        __m128i words;
+        if (saturate) {
+            words = _mm_packs_epi32(_mm256_castsi256_si128(sa), _mm256_castsi256_si128(sb));
+        } else {
+            words = _mm_packus_epi32(_mm256_castsi256_si128(_mm256_and_si256(sa, low16)),
+                                     _mm256_castsi256_si128(_mm256_and_si256(sb, low16)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 4 * f), words);
+    }
+    return f;
+}
+
+bool detectWide() noexcept {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+}
+
+#endif
+
+std::atomic<bool> wideWanted{true};
+
+bool wideRuns() noexcept {
+#ifdef ZB_WIDE_KERNEL
+    static const bool runs = detectWide();
+    return runs;
+#else
+    return false;
+#endif
+}
+
+} // namespace
+
+void plainFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::int64_t q,
+                        std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
+                        std::int32_t gainRight, std::int64_t* out) noexcept {
+    for (std::int64_t k = 0; k < frames; ++k) {
+        const std::int64_t i = q >> 10;
+        const std::int32_t c = data[i];
+        const std::int32_t sample =
+            c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
+        addWrapping(out[0], std::int64_t{gainLeft} * sample);
+        addWrapping(out[1], std::int64_t{gainRight} * sample);
+        out += 2;
+        q += step;
+    }
+}
+
+TPlainKernel plainFramesWide() noexcept {
+#ifdef ZB_WIDE_KERNEL
+    if (wideRuns())
+        return &plainFramesAvx2;
+#endif
+    return nullptr;
+}
+
+TConvertKernel convertFramesWide() noexcept {
+#ifdef ZB_WIDE_KERNEL
+    if (wideRuns())
+        return &convertFramesAvx2;
+#endif
+    return nullptr;
+}
+
+TPlainKernel plainKernel() noexcept {
+    const TPlainKernel wide =
+        wideWanted.load(std::memory_order_relaxed) ? plainFramesWide() : nullptr;
+    return wide != nullptr ? wide : &plainFramesGeneric;
+}
+
+TConvertKernel convertKernel() noexcept {
+    return wideWanted.load(std::memory_order_relaxed) ? convertFramesWide() : nullptr;
+}
+
+void useWideKernels(bool wide) noexcept {
+    wideWanted.store(wide, std::memory_order_relaxed);
+}
+
+} // namespace zb::synth

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The innermost loop of the mixer: frames of one voice read at a constant step with linear
+// interpolation, times the voice's two gains, added into the stereo accumulator. A vector
+// version runs where the processor has it; both compute exactly the same sums.
+namespace zb::synth {
+
+// Adds frames frames: frame k reads at q + k x step (in 1/1024 of a sample), interpolates
+// between the samples at i = that >> 10 and i + 1 as cur + ((next - cur) x (that & 1023)) >> 10
+// in 32-bit arithmetic, and adds gainLeft and gainRight times the result to out[2k] and
+// out[2k + 1] with wrapping 64-bit additions. The caller guarantees q >= 0, 0 <= step and that
+// every i + 1 read lies below size, the number of samples at data.
+using TPlainKernel = void (*)(const std::int16_t* data, std::int64_t size, std::int64_t q,
+                              std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
+                              std::int32_t gainRight, std::int64_t* out) noexcept;
+
+// The portable loop, one frame at a time.
+void plainFramesGeneric(const std::int16_t* data, std::int64_t size, std::int64_t q,
+                        std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
+                        std::int32_t gainRight, std::int64_t* out) noexcept;
+
+// Converts frames frames of the accumulator (left, right pairs) into 16-bit little-endian
+// stereo as convertOutput does, and returns how many it converted: it stops before the first
+// group of four frames holding a sum of 2^31 or more in magnitude, which the caller converts
+// on its own. The multipliers are at least 0.
+using TConvertKernel = std::size_t (*)(const std::int64_t* mix, std::size_t frames,
+                                       std::uint8_t* out, std::int32_t leftMul,
+                                       std::int32_t rightMul, bool saturate) noexcept;
+
+// The kernels for x86-64 processors with AVX2 (eight frames at a time for the voices, four for
+// the conversion), or nullptr where they cannot run: another architecture or compiler, or a
+// processor without AVX2.
+TPlainKernel plainFramesWide() noexcept;
+TConvertKernel convertFramesWide() noexcept;
+
+// The kernels the mixer uses: the wide ones where they run, unless turned off.
+TPlainKernel plainKernel() noexcept;
+TConvertKernel convertKernel() noexcept; // nullptr: none, convert every frame on its own
+
+// Turns the wide kernels off (or on again where they run); for tests and benchmarks that
+// compare them with the generic loops.
+void useWideKernels(bool wide) noexcept;
+
+} // namespace zb::synth

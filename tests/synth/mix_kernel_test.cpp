@@ -1,0 +1,148 @@
+#include "synth/mix_kernel.h"
+#include "synth/mixer.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace zb::synth {
+namespace {
+
+// The processor may lack the wide kernels: then the tests compare the generic loops with
+// themselves and only check that nothing breaks.
+TPlainKernel widePlainOrGeneric() {
+    const TPlainKernel wide = plainFramesWide();
+    return wide != nullptr ? wide : &plainFramesGeneric;
+}
+
+// Restores the default kernel choice after a test that switched it.
+struct TKernelChoice {
+    explicit TKernelChoice(bool wide) { useWideKernels(wide); }
+    ~TKernelChoice() { useWideKernels(true); }
+    TKernelChoice(const TKernelChoice&) = delete;
+    TKernelChoice& operator=(const TKernelChoice&) = delete;
+};
+
+std::vector<std::int16_t> noise(std::mt19937& rng, std::size_t size) {
+    std::uniform_int_distribution<int> any(-32768, 32767);
+    std::vector<std::int16_t> data(size);
+    for (auto& d : data)
+        d = static_cast<std::int16_t>(any(rng));
+    return data;
+}
+
+// Runs both kernels over the same frames into two copies of the same accumulator. The data
+// vector is exactly as long as the frames need, so a read past it shows under AddressSanitizer.
+void expectSamePlainFrames(const std::vector<std::int16_t>& data, std::int64_t q, std::int64_t step,
+                           std::int64_t frames, std::int32_t gainLeft, std::int32_t gainRight,
+                           std::int64_t seed) {
+    std::vector<std::int64_t> generic(static_cast<std::size_t>(2 * frames));
+    for (std::size_t i = 0; i < generic.size(); ++i) // near the wrap of the 64-bit sums
+        generic[i] =
+            std::numeric_limits<std::int64_t>::max() - seed * 7919 - static_cast<std::int64_t>(i);
+    auto wide = generic;
+    const auto size = static_cast<std::int64_t>(data.size());
+    plainFramesGeneric(data.data(), size, q, step, frames, gainLeft, gainRight, generic.data());
+    widePlainOrGeneric()(data.data(), size, q, step, frames, gainLeft, gainRight, wide.data());
+    ASSERT_EQ(generic, wide) << "q " << q << " step " << step << " frames " << frames << " gains "
+                             << gainLeft << "/" << gainRight;
+}
+
+TEST(MixKernel, WideVoiceLoopAddsExactlyWhatTheGenericLoopAdds) {
+    std::mt19937 rng(20261206);
+    const std::int32_t gains[] = {0,
+                                  1,
+                                  -1,
+                                  128,
+                                  4096,
+                                  -4096,
+                                  1 << 20,
+                                  std::numeric_limits<std::int32_t>::max(),
+                                  std::numeric_limits<std::int32_t>::min()};
+    // Steps around the wide loop's limit, slow and fast ones, standing still and huge jumps.
+    const std::int64_t steps[] = {
+        0,    1,    500,  1023,   1024,
+        1025, 1500, 2047, 2048,   2194,
+        2195, 2196, 4096, 100000, std::numeric_limits<std::int32_t>::max() - 1024};
+    for (int round = 0; round < 400; ++round) {
+        const std::int64_t step = steps[static_cast<std::size_t>(round) % std::size(steps)];
+        // Huge steps read far apart: a few frames keep their sample data small.
+        const std::int64_t frames =
+            std::uniform_int_distribution<std::int64_t>(0, step > 100000 ? 3 : 70)(rng);
+        const std::int64_t q = std::uniform_int_distribution<std::int64_t>(0, 5000)(rng);
+        // Long enough for the last frame's successor and not a sample more.
+        const std::int64_t lastRead = frames == 0 ? 1 : ((q + (frames - 1) * step) >> 10) + 2;
+        const auto data = noise(rng, static_cast<std::size_t>(lastRead));
+        const std::int32_t left = gains[static_cast<std::size_t>(round) % std::size(gains)];
+        const std::int32_t right = gains[static_cast<std::size_t>(round / 3) % std::size(gains)];
+        expectSamePlainFrames(data, q, step, frames, left, right, round);
+    }
+}
+
+TEST(MixKernel, ExtremeSamplesInterpolateAlike) {
+    // Full-scale jumps between neighbours give the largest interpolation products.
+    std::vector<std::int16_t> data(300);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = i % 2 == 0 ? std::int16_t{-32768} : std::int16_t{32767};
+    for (const std::int64_t step : {1, 333, 1024, 1999})
+        expectSamePlainFrames(data, 1023, step, 100, std::numeric_limits<std::int32_t>::max(),
+                              std::numeric_limits<std::int32_t>::min(), step);
+}
+
+std::vector<std::uint8_t> convert(const std::vector<std::int64_t>& mix, std::int32_t leftMul,
+                                  std::int32_t rightMul, bool saturate, bool wide) {
+    const TKernelChoice choice(wide);
+    std::vector<std::uint8_t> out(mix.size() * 2);
+    convertOutput(mix, out, leftMul, rightMul, saturate);
+    return out;
+}
+
+TEST(MixKernel, WideConversionGivesTheSameBytes) {
+    std::mt19937_64 rng(7);
+    std::vector<std::int64_t> mix(2 * 1024 + 6); // not a whole number of four-frame groups
+    for (std::size_t i = 0; i < mix.size(); ++i) {
+        const int kind = static_cast<int>(i / 16 % 5);
+        std::int64_t v = 0;
+        if (kind == 0) // ordinary sums
+            v = std::uniform_int_distribution<std::int64_t>(-5000000, 5000000)(rng);
+        else if (kind == 1) // just below and above the wide loop's range
+            v = std::uniform_int_distribution<std::int64_t>(-(1LL << 31) - 2, (1LL << 31) + 2)(rng);
+        else if (kind == 2) // huge
+            v = static_cast<std::int64_t>(rng());
+        else if (kind == 3)
+            v = i % 3 == 0
+                    ? std::numeric_limits<std::int64_t>::min()
+                    : std::numeric_limits<std::int64_t>::max() - static_cast<std::int64_t>(i);
+        else // where saturation starts
+            v = (i % 2 == 0 ? 1 : -1) *
+                std::uniform_int_distribution<std::int64_t>(4000000, 4300000)(rng);
+        mix[i] = v;
+    }
+    for (const bool saturate : {true, false})
+        for (const auto& [l, r] : {std::pair{32, 45}, std::pair{0, 1 << 20}, std::pair{-5, 64},
+                                   std::pair{std::numeric_limits<std::int32_t>::max(), 1}})
+            EXPECT_EQ(convert(mix, l, r, saturate, true), convert(mix, l, r, saturate, false))
+                << saturate << " " << l << " " << r;
+}
+
+TEST(MixKernel, EveryConvertedFrameMatchesTheSampleConversion) {
+    // The wide conversion against convertSample frame by frame, around the 16-bit edges.
+    std::vector<std::int64_t> mix;
+    for (std::int64_t v = 2097000; v <= 2098300; v += 13) {
+        mix.push_back(v);
+        mix.push_back(-v);
+    }
+    for (const bool saturate : {true, false}) {
+        const auto out = convert(mix, 64, 64, saturate, true);
+        for (std::size_t i = 0; i < mix.size(); ++i) {
+            const auto word = static_cast<std::uint16_t>(out[2 * i] | out[2 * i + 1] << 8);
+            ASSERT_EQ(static_cast<std::int16_t>(word), convertSample(mix[i], 64, saturate))
+                << mix[i] << " " << saturate;
+        }
+    }
+}
+
+} // namespace
+} // namespace zb::synth
