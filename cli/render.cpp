@@ -1,6 +1,8 @@
 #include "cli/render.h"
 
 #include "cli/command.h"
+#include "cli/heap.h"
+#include "cli/heap.h"
 #include "cli/song_options.h"
 #include "compiler/fast_file.h"
 #include "synth/null_audio_output.h"
@@ -192,6 +194,7 @@ void addRenderCommand(CLI::App& app, TCommands& commands) {
                             o.wavDir = o.wavDir.empty() ? (programDir() / "WAV").string()
                                                         : fs::absolute(o.wavDir).string();
                             o.saturate = !state->noSaturate;
+                            prepareHeapForRenders();
                             return renderSongs(o, std::cout, std::cerr);
                         }});
 }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -97,9 +98,18 @@ bool allocate(TWavLoadResult& result, std::uint64_t count, std::size_t slack) {
     return true;
 }
 
-void copyMono(const TSourceFrames& src, TWavLoadResult& result) {
+void copyMono(const TSourceFrames& src, std::span<const std::uint8_t> raw, bool mono16,
+              TWavLoadResult& result) {
     if (!allocate(result, src.count(), fixedRateSlack))
         return;
+    if (mono16) {
+        // 16-bit mono at the output rate, the common case: each sample as it stands (a simple
+        // loop the compiler turns into a copy).
+        for (std::size_t f = 0; f < src.count(); ++f)
+            result.samples[f] = static_cast<std::int16_t>(
+                static_cast<std::uint16_t>(raw[2 * f] | raw[2 * f + 1] << 8));
+        return;
+    }
     for (std::size_t f = 0; f < src.count(); ++f)
         result.samples[f] = toSample(src.m(f));
 }
@@ -179,7 +189,7 @@ TWavLoadResult convertToMono22050(std::span<const std::uint8_t> raw, int channel
     const TSourceFrames src(raw, channels, bits);
     switch (rate) {
     case outputRate:
-        copyMono(src, result);
+        copyMono(src, raw, channels == 1 && bits == 16, result);
         break;
     case 2 * outputRate:
         halveRate(src, result);
@@ -211,20 +221,20 @@ TWavLoadResult loadWavSamples(const std::string& fileName, const TWAVheader& hea
         std::int64_t{header.dataSize} > fileSize - header.dataOffset)
         return result;
 
-    std::vector<std::uint8_t> raw;
+    // Not zeroed first: the read fills every byte or the load fails.
+    const std::size_t size = header.dataSize;
+    std::unique_ptr<std::uint8_t[]> bytes;
     try {
-        raw.resize(header.dataSize);
-    } catch (const std::bad_alloc&) {
-        result.error = TWavLoadError::memory;
-        return result;
-    } catch (const std::length_error&) { // beyond what a vector can hold on a 32-bit target
+        bytes = std::make_unique_for_overwrite<std::uint8_t[]>(size);
+    } catch (const std::bad_alloc&) { // also a length no array can have
         result.error = TWavLoadError::memory;
         return result;
     }
+    const std::span<const std::uint8_t> raw(bytes.get(), size);
     in.seekg(static_cast<std::streamoff>(header.dataOffset));
     // std::istream reads char; the bytes land in raw unchanged.
-    in.read(reinterpret_cast<char*>(raw.data()), static_cast<std::streamsize>(raw.size()));
-    if (in.gcount() != static_cast<std::streamsize>(raw.size()))
+    in.read(reinterpret_cast<char*>(bytes.get()), static_cast<std::streamsize>(size));
+    if (in.gcount() != static_cast<std::streamsize>(size))
         return result;
     in.close();
 
