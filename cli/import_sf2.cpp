@@ -1,9 +1,7 @@
 #include "cli/command.h"
 
-#ifdef ZB_HAVE_IMPORTER
-#include "importer/sf_importer.h"
-#include "importer/sound_font.h"
-#endif
+#include "cli/import_options.h"
+#include "cli/module.h"
 
 #include <iostream>
 #include <memory>
@@ -12,28 +10,11 @@ namespace zb::cli {
 
 namespace {
 
-struct TImportArgs {
-    std::string font;
-    std::string outDir;
-    int bank = 0;
-    int drumBank = 128;
-};
-
 int runImport(const TImportArgs& args) {
 #ifdef ZB_HAVE_IMPORTER
-    try {
-        const auto summary =
-            importer::importSoundFont(args.font, args.outDir, {args.bank, args.drumBank});
-        for (const auto& warning : summary.warnings)
-            std::cerr << "zorbel-cli: warning: " << warning << "\n";
-        std::cout << "Imported " << summary.melodicPrograms << " programs and "
-                  << summary.drumPrograms << " drum kits (" << summary.lines << " lines, "
-                  << summary.wavFiles << " WAV files) into " << args.outDir << "\n";
-        return 0;
-    } catch (const importer::TImportError& e) {
-        std::cerr << "zorbel-cli: " << e.what() << "\n";
-        return 1;
-    }
+    auto* import = reinterpret_cast<TImportFunction>(
+        moduleSymbol(kImportModule, kImportSymbol, "SoundFont import"));
+    return import != nullptr ? import(&args) : 1;
 #else
     (void)args;
     std::cerr << "zorbel-cli: import-sf2 was built without libgig (install libgig-dev)\n";

@@ -1,8 +1,8 @@
 // zorbel-cli play and devices: the options here, the sound in a module loaded on demand.
 #include "cli/command.h"
+#include "cli/module.h"
 #include "cli/play_options.h"
 
-#include <dlfcn.h>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -13,20 +13,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The module stays loaded until the process ends: Qt keeps threads and handlers of its own.
 void* audioSymbol(const char* name) {
-    static void* module = nullptr;
-    if (module == nullptr) {
-        const std::string path = (programDir() / kAudioModule).string();
-        module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (module == nullptr) {
-            const char* why = ::dlerror();
-            std::cerr << "zorbel-cli: sound output is not available (" << (why ? why : path)
-                      << ")\n";
-            return nullptr;
-        }
-    }
-    return ::dlsym(module, name);
+    return moduleSymbol(kAudioModule, name, "sound output");
 }
 
 int playSongs(TPlayOptions& o) {

@@ -2,7 +2,6 @@
 
 #include "cli/command.h"
 #include "cli/heap.h"
-#include "cli/heap.h"
 #include "cli/song_options.h"
 #include "compiler/fast_file.h"
 #include "synth/null_audio_output.h"

@@ -29,7 +29,7 @@ if(TARGET zb::importer)
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/bin/PRG ${CMAKE_BINARY_DIR}/bin/WAV
         COMMAND $<TARGET_FILE:zorbel-cli> import-sf2 ${ZB_DEFAULT_FONT} ${CMAKE_BINARY_DIR}/bin
         COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-        DEPENDS ${ZB_DEFAULT_FONT} zb_importer
+        DEPENDS ${ZB_DEFAULT_FONT} zorbel-cli-import
         COMMENT "Importing the default instrument set from ${ZB_DEFAULT_FONT}"
         VERBATIM)
     if(ZB_DEFAULT_SET)
