@@ -19,14 +19,6 @@ using Real = zb::Real;
 constexpr Real kMinSlope = 0.00128L; // an update at least every 782 frames
 constexpr Real kSlowStepFrames = 782.25L;
 
-std::int32_t truncGain(Real level) {
-    if (!(level > -2147483648.0L)) // also NaN
-        return level < 0 ? std::numeric_limits<std::int32_t>::min() : 0;
-    if (level >= 2147483647.0L)
-        return std::numeric_limits<std::int32_t>::max();
-    return static_cast<std::int32_t>(level);
-}
-
 Real absReal(Real x) {
     return x < 0 ? -x : x;
 }
@@ -580,6 +572,21 @@ void TVoiceWalk::handleEvent(const songEvent& e) {
 }
 
 } // namespace
+
+std::int32_t truncGain(Real level) noexcept {
+    if (!(level > -2147483648.0L)) // also NaN
+        return level < 0 ? std::numeric_limits<std::int32_t>::min() : 0;
+    if (level >= 2147483647.0L)
+        return std::numeric_limits<std::int32_t>::max();
+    // Truncating an extended real directly switches the x87 rounding mode twice, which costs
+    // more than the rest of a level update. The nearest double is within 2^-22 of the level
+    // here and every integer in range is a double, so its truncation is the level's or one
+    // further from zero, which the comparison in full precision takes back.
+    auto gain = static_cast<std::int32_t>(static_cast<double>(level));
+    if (level >= 0 ? static_cast<Real>(gain) > level : static_cast<Real>(gain) < level)
+        gain += level >= 0 ? -1 : 1;
+    return gain;
+}
 
 const std::array<std::int32_t, 1607>& cosTable() {
     static const std::array<std::int32_t, 1607> table = [] {

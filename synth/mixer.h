@@ -22,6 +22,9 @@ const std::array<std::int32_t, 1607>& cosTable();
 bool renderVoice(compiler::TSongBlock& voice, std::int64_t bufferStart, std::int64_t bufferEnd,
                  std::span<std::int64_t> mix, bool continuesBuffer = false) noexcept;
 
+// A level as a gain: truncated toward zero, clamped to 32 bits, 0 for NaN.
+std::int32_t truncGain(zb::Real level) noexcept;
+
 // value x mul / 4096 rounded toward zero, symmetric in sign; clamped to 16 bits when saturate is
 // set, else its low 16 bits.
 std::int16_t convertSample(std::int64_t value, std::int32_t mul, bool saturate) noexcept;

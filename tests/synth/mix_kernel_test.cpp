@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <random>
 #include <vector>
@@ -142,6 +143,32 @@ TEST(MixKernel, EveryConvertedFrameMatchesTheSampleConversion) {
                 << mix[i] << " " << saturate;
         }
     }
+}
+
+// The gain's truncation against the plain conversion, right at and beside integers, where the
+// level's extra precision beyond a double decides the result.
+TEST(GainTruncation, MatchesTheExtendedConversionBesideEveryInteger) {
+    const auto plain = [](Real level) { return static_cast<std::int32_t>(level); };
+    std::mt19937_64 rng(3);
+    std::vector<Real> levels = {0.0L, -0.0L, 0.5L, -0.5L, 2147483646.5L, -2147483647.5L};
+    for (int i = 0; i < 20000; ++i) {
+        const auto n = static_cast<Real>(
+            std::uniform_int_distribution<std::int64_t>(-2147483647, 2147483646)(rng));
+        for (const Real near : {n, std::nextafter(n, n + 1), std::nextafter(n, n - 1)})
+            levels.push_back(near);
+    }
+    for (const Real max : {2147483646.0L, 2147483647.0L, -2147483647.0L, -2147483648.0L})
+        for (const Real near : {std::nextafter(max, 0.0L), std::nextafter(max, max * 2)})
+            if (near > -2147483648.0L && near < 2147483647.0L)
+                levels.push_back(near);
+    for (const Real level : levels)
+        ASSERT_EQ(truncGain(level), plain(level)) << static_cast<double>(level);
+
+    EXPECT_EQ(truncGain(2147483647.0L), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(truncGain(1e30L), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(truncGain(-2147483648.0L), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(truncGain(-1e30L), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(truncGain(std::numeric_limits<Real>::quiet_NaN()), 0);
 }
 
 } // namespace
