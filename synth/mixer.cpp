@@ -23,6 +23,47 @@ Real absReal(Real x) {
     return x < 0 ? -x : x;
 }
 
+// A step of the read position: a vibrato deeper than the pitch step would move backwards, so the
+// position only stands; the upper bound keeps the fraction's sum inside 32 bits.
+inline std::int64_t clampStep(std::int64_t step) {
+    return std::clamp<std::int64_t>(step, 0, std::numeric_limits<std::int32_t>::max() - 1024);
+}
+
+// The vibrato's phase and its table index (phase x 1607) div period, kept with its remainder so
+// that each frame moves it without a division.
+struct TLfo {
+    TLfo(std::uint32_t lfoPhase, std::uint32_t lfoPeriod, bool vibrato)
+        : phase(lfoPhase), period(lfoPeriod) {
+        if (vibrato) {
+            index = std::uint64_t{phase} * 1607 / period;
+            rest = std::uint64_t{phase} * 1607 % period;
+        }
+    }
+    void advance() {
+        if (++phase >= period) { // the phase stays below the period: this wraps to 0
+            phase = 0;
+            index = 0;
+            rest = 0;
+            return;
+        }
+        rest += 1607;
+        while (rest >= period) {
+            rest -= period;
+            ++index;
+        }
+    }
+    // The step of the frame after an advance.
+    std::int64_t step(std::int64_t phaseStep, std::int64_t depth,
+                      const std::array<std::int32_t, 1607>& table) const {
+        return clampStep(phaseStep + ((std::int64_t{table[index]} * depth) >> 15));
+    }
+
+    std::uint32_t phase;
+    std::uint32_t period;
+    std::uint64_t index = 0;
+    std::uint64_t rest = 0;
+};
+
 // One voice's walk through one buffer.
 class TVoiceWalk {
 public:
@@ -39,10 +80,10 @@ private:
     // boundary (the attack's or decay's end).
     TRun runFrames(std::int64_t target, bool looping, std::int64_t boundary);
     template <bool Vibrato, bool Looping> TRun stretch(std::int64_t frames, std::int64_t boundary);
-    template <bool Looping>
-    TRun plainRun(std::int64_t*& out, std::int64_t& done, std::int64_t frames, std::int64_t& index,
-                  std::int32_t& frac, std::int32_t& cur, std::int32_t& delta,
-                  std::int64_t boundary);
+    template <bool Vibrato, bool Looping>
+    TRun fastRun(std::int64_t*& out, std::int64_t& done, std::int64_t frames, std::int64_t& index,
+                 std::int32_t& frac, std::int32_t& cur, std::int32_t& delta, TLfo& lfo,
+                 std::int64_t boundary);
     TRun finishStretch(TRun result, std::int64_t done, std::int32_t cur, std::int32_t delta,
                        std::int32_t frac, std::int64_t index, std::uint32_t phase);
     bool frameStep(bool looping);
@@ -206,34 +247,24 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
     const std::int64_t loopEnd = v.loopEndIndex;
     const std::int64_t loopStart = v.loopStartIndex;
     const std::int64_t loopLength = v.loopLength;
-    // The vibrato table index (lfoPhase x 1607) div lfoPeriod, kept with its remainder so that
-    // each frame moves it without a division.
-    const std::uint32_t period = s.lfoPeriod;
-    std::uint32_t phase = s.lfoPhase;
-    std::uint64_t lfoIndex = 0;
-    std::uint64_t lfoRest = 0;
-    if constexpr (Vibrato) {
-        lfoIndex = std::uint64_t{phase} * 1607 / period;
-        lfoRest = std::uint64_t{phase} * 1607 % period;
-    }
+    TLfo lfo(s.lfoPhase, s.lfoPeriod, Vibrato);
     const auto& table = cosTable();
     const std::int64_t depth = s.vibratoDepth;
 
     TRun result = TRun::target;
     std::int64_t done = 0;
-    // cur and delta come from the sample at index once the index has moved in this stretch; until
-    // then they are the voice's saved values, which a note start may have left unrelated to it.
-    bool reloaded = false;
+    // The fast runs need cur and delta to be the samples at index. They are once the index has
+    // moved in this stretch, and mostly at its start too; but a note start may leave the voice's
+    // saved values unrelated to the index, and then the general loop goes first.
+    bool reloaded = cur == sampleAt(index) && delta == sampleAt(index + 1) - cur;
     while (done < frames) {
-        if constexpr (!Vibrato) {
-            if (reloaded) {
-                const TRun run =
-                    plainRun<Looping>(out, done, frames, index, frac, cur, delta, boundary);
-                if (run != TRun::target)
-                    return finishStretch(run, done, cur, delta, frac, index, phase);
-                if (done >= frames)
-                    break;
-            }
+        if (reloaded) {
+            const TRun run = fastRun<Vibrato, Looping>(out, done, frames, index, frac, cur, delta,
+                                                       lfo, boundary);
+            if (run != TRun::target)
+                return finishStretch(run, done, cur, delta, frac, index, lfo.phase);
+            if (done >= frames)
+                break;
         }
         const std::int32_t sample = cur + ((delta * frac) >> 10);
         out[0] = static_cast<std::int64_t>(static_cast<std::uint64_t>(out[0]) +
@@ -242,25 +273,11 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
                                            static_cast<std::uint64_t>(gainRight * sample));
         out += 2;
         ++done;
-        std::int64_t step = phaseStep;
+        std::int64_t step = clampStep(phaseStep);
         if constexpr (Vibrato) {
-            if (++phase >= period) { // the phase stays below the period: this wraps to 0
-                phase = 0;
-                lfoIndex = 0;
-                lfoRest = 0;
-            } else {
-                lfoRest += 1607;
-                while (lfoRest >= period) {
-                    lfoRest -= period;
-                    ++lfoIndex;
-                }
-            }
-            step += (std::int64_t{table[lfoIndex]} * depth) >> 15;
+            lfo.advance();
+            step = lfo.step(phaseStep, depth, table);
         }
-        if (step < 0)
-            step = 0;
-        if (step > std::numeric_limits<std::int32_t>::max() - 1024)
-            step = std::numeric_limits<std::int32_t>::max() - 1024;
         frac += static_cast<std::int32_t>(step);
         if (frac < 1024)
             continue;
@@ -284,7 +301,7 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
             break;
         }
     }
-    return finishStretch(result, done, cur, delta, frac, index, phase);
+    return finishStretch(result, done, cur, delta, frac, index, lfo.phase);
 }
 
 TVoiceWalk::TRun TVoiceWalk::finishStretch(TRun result, std::int64_t done, std::int32_t cur,
@@ -300,44 +317,71 @@ TVoiceWalk::TRun TVoiceWalk::finishStretch(TRun result, std::int64_t done, std::
     return result;
 }
 
-// Without vibrato the read position moves by the same step every frame, so the frames up to the
-// next index that needs a rule (the loop's end, the sample's end, the boundary, the last
-// readable sample) follow from the position alone: the loop runs without the per-frame branch
-// of the phase carry. Frame for frame it computes what the general loop computes: every index
-// it passes was one where that loop would only have read the sample, and the index that needs
-// a rule is handled exactly as there.
-template <bool Looping>
-TVoiceWalk::TRun TVoiceWalk::plainRun(std::int64_t*& out, std::int64_t& done, std::int64_t frames,
-                                      std::int64_t& index, std::int32_t& frac, std::int32_t& cur,
-                                      std::int32_t& delta, std::int64_t boundary) {
-    std::int64_t step = s.phaseStep;
-    if (step < 0)
-        step = 0;
-    if (step > std::numeric_limits<std::int32_t>::max() - 1024)
-        step = std::numeric_limits<std::int32_t>::max() - 1024;
+// While the read position moves inside the sample, away from every index that needs a rule
+// (the loop's end, the sample's end, the boundary, the last readable sample), a frame only reads
+// and interpolates: the position (index x 1024 + fraction) just grows by each frame's step,
+// without the per-frame branch of the fraction's carry. Without vibrato the step is the same
+// every frame and a kernel renders the frames; with it, the steps come from the vibrato, and
+// the largest step it can make bounds how many frames stay clear of the rules. Frame for frame
+// this computes what the general loop computes, and the index that needs a rule is handled
+// exactly as there.
+template <bool Vibrato, bool Looping>
+TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std::int64_t frames,
+                                     std::int64_t& index, std::int32_t& frac, std::int32_t& cur,
+                                     std::int32_t& delta, TLfo& lfo, std::int64_t boundary) {
+    const std::int64_t phaseStep = s.phaseStep;
+    const std::int64_t depth = s.vibratoDepth;
+    // The cosine is at most 65536 and the step grows with it.
+    const std::int64_t maxStep = Vibrato
+                                     ? clampStep(phaseStep + ((std::int64_t{65536} * depth) >> 15))
+                                     : clampStep(phaseStep);
     const std::int32_t gainLeft = s.gainLeft;
     const std::int32_t gainRight = s.gainRight;
     const std::int16_t* data = v.sampleData;
+    const auto& table = cosTable();
     const TPlainKernel kernel = plainKernel();
     while (done < frames) {
         std::int64_t limit = Looping ? std::int64_t{v.loopEndIndex} : std::int64_t{v.endIndex};
         limit = std::min(limit, boundary);
         limit = std::min(limit, static_cast<std::int64_t>(v.sampleSize) - 1);
         // Below the loop's start the next advance jumps to it: the general loop handles that.
-        if (step == 0 || index < 0 || index >= limit || (Looping && index < v.loopStartIndex))
+        if (maxStep == 0 || index < 0 || index >= limit || (Looping && index < v.loopStartIndex))
             return TRun::target;
         const std::int64_t start = (index << 10) + frac;
-        const std::int64_t room = ((limit << 10) - start + step - 1) / step;
-        const std::int64_t n = std::min(room, frames - done);
-        kernel(data, static_cast<std::int64_t>(v.sampleSize), start, step, n, gainLeft, gainRight,
-               out);
-        out += 2 * n;
-        const std::int64_t q = start + n * step;
+        // Frames whose read position stays below the limit's, without a division when all of
+        // them do.
+        const std::int64_t clear = (limit << 10) - start;
+        std::int64_t n = frames - done;
+        if ((n - 1) * maxStep >= clear)
+            n = (clear - 1) / maxStep + 1;
+        std::int64_t q = start;
+        if constexpr (Vibrato) {
+            for (std::int64_t k = 0; k < n; ++k) {
+                const std::int64_t i = q >> 10;
+                const std::int32_t c = data[i];
+                const std::int32_t sample =
+                    c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
+                out[0] = static_cast<std::int64_t>(
+                    static_cast<std::uint64_t>(out[0]) +
+                    static_cast<std::uint64_t>(std::int64_t{gainLeft} * sample));
+                out[1] = static_cast<std::int64_t>(
+                    static_cast<std::uint64_t>(out[1]) +
+                    static_cast<std::uint64_t>(std::int64_t{gainRight} * sample));
+                out += 2;
+                lfo.advance();
+                q += lfo.step(phaseStep, depth, table);
+            }
+        } else {
+            kernel(data, static_cast<std::int64_t>(v.sampleSize), start, maxStep, n, gainLeft,
+                   gainRight, out);
+            out += 2 * n;
+            q += n * maxStep;
+        }
         done += n;
         frac = static_cast<std::int32_t>(q & 1023);
         const std::int64_t moved = q >> 10;
         if (moved == index)
-            continue; // only when the stretch ended before the index moved
+            continue; // the index has not moved yet
         index = moved;
         if (moved < limit) {
             cur = data[index];
