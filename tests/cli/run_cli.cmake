@@ -1,8 +1,16 @@
 # Runs CLI with ARGS ("|"-separated) and checks its exit status and that stdout/stderr hold
 # EXPECT_OUT / EXPECT_ERR.
 string(REPLACE "|" ";" args "${ARGS}")
+# REQUIRE_ENV: the test needs that variable (a sound server); without it the test is skipped.
+if(DEFINED REQUIRE_ENV AND "$ENV{${REQUIRE_ENV}}" STREQUAL "")
+    message("SKIPPED: ${REQUIRE_ENV} is not set")
+    return()
+endif()
 if(DEFINED REMOVE_FIRST)
     file(REMOVE_RECURSE "${REMOVE_FIRST}")
+endif()
+if(DEFINED MAKE_DIR)
+    file(MAKE_DIRECTORY "${MAKE_DIR}")
 endif()
 execute_process(COMMAND ${CLI} ${args}
     RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
