@@ -19,6 +19,22 @@ using Real = zb::Real;
 constexpr Real kMinSlope = 0.00128L; // an update at least every 782 frames
 constexpr Real kSlowStepFrames = 782.25L;
 
+// The level update's hot path; truncGain is its name outside.
+inline std::int32_t gainOf(Real level) {
+    if (!(level > -2147483648.0L)) // also NaN
+        return level < 0 ? std::numeric_limits<std::int32_t>::min() : 0;
+    if (level >= 2147483647.0L)
+        return std::numeric_limits<std::int32_t>::max();
+    // Truncating an extended real directly switches the x87 rounding mode twice, which costs
+    // more than the rest of a level update. The nearest double is within 2^-22 of the level
+    // here and every integer in range is a double, so its truncation is the level's or one
+    // further from zero, which the comparison in full precision takes back.
+    auto gain = static_cast<std::int32_t>(static_cast<double>(level));
+    if (level >= 0 ? static_cast<Real>(gain) > level : static_cast<Real>(gain) < level)
+        gain += level >= 0 ? -1 : 1;
+    return gain;
+}
+
 Real absReal(Real x) {
     return x < 0 ? -x : x;
 }
@@ -94,8 +110,8 @@ private:
 
     void catchUp();
     void setGains() {
-        s.gainLeft = truncGain(s.levelLeft);
-        s.gainRight = truncGain(s.levelRight);
+        s.gainLeft = gainOf(s.levelLeft);
+        s.gainRight = gainOf(s.levelRight);
     }
     void setSlopes(Real rate) {
         s.slopeLeft = s.factorLeft * rate;
@@ -435,7 +451,7 @@ bool TVoiceWalk::levelUpdate() {
     }
     if (s.leftActive) {
         s.levelLeft += s.stepFrames * s.slopeLeft;
-        s.gainLeft = truncGain(s.levelLeft);
+        s.gainLeft = gainOf(s.levelLeft);
         if (s.gainLeft < 1 && s.slopeLeft < 0) {
             s.leftActive = 0;
             if (!s.rightActive) {
@@ -446,7 +462,7 @@ bool TVoiceWalk::levelUpdate() {
     }
     if (s.rightActive) {
         s.levelRight += s.stepFrames * s.slopeRight;
-        s.gainRight = truncGain(s.levelRight);
+        s.gainRight = gainOf(s.levelRight);
         if (s.gainRight < 1 && s.slopeRight < 0) {
             s.rightActive = 0;
             if (!s.leftActive) {
@@ -618,18 +634,7 @@ void TVoiceWalk::handleEvent(const songEvent& e) {
 } // namespace
 
 std::int32_t truncGain(Real level) noexcept {
-    if (!(level > -2147483648.0L)) // also NaN
-        return level < 0 ? std::numeric_limits<std::int32_t>::min() : 0;
-    if (level >= 2147483647.0L)
-        return std::numeric_limits<std::int32_t>::max();
-    // Truncating an extended real directly switches the x87 rounding mode twice, which costs
-    // more than the rest of a level update. The nearest double is within 2^-22 of the level
-    // here and every integer in range is a double, so its truncation is the level's or one
-    // further from zero, which the comparison in full precision takes back.
-    auto gain = static_cast<std::int32_t>(static_cast<double>(level));
-    if (level >= 0 ? static_cast<Real>(gain) > level : static_cast<Real>(gain) < level)
-        gain += level >= 0 ? -1 : 1;
-    return gain;
+    return gainOf(level);
 }
 
 const std::array<std::int32_t, 1607>& cosTable() {
