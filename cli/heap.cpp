@@ -22,10 +22,13 @@ void prepareHeapForRenders(std::size_t reserve) {
     mallopt(M_TRIM_THRESHOLD, limit);
     mallopt(M_TOP_PAD, static_cast<int>(reserve));
     mallopt(M_ARENA_MAX, 1); // render threads share the one prepared heap
-    // Grows the heap once by the reserve, then hands the aligned whole huge pages of what it
+    // Grows the heap once by the reserve (a request larger than the free top of a fresh heap
+    // grows it by the request and the top pad), then hands the aligned whole huge pages of what it
     // grew by to the kernel's huge-page advice. The heap keeps the memory after the free.
     const auto before = reinterpret_cast<std::uintptr_t>(sbrk(0));
-    void* probe = std::malloc(reserve / 2);
+    // malloc writes a header at the end of the chunk, before the advice: that page stays a
+    // small one, so it lies at the far end, away from the memory the renders take first.
+    void* probe = std::malloc(reserve);
     const auto after = reinterpret_cast<std::uintptr_t>(sbrk(0));
     std::free(probe);
     const std::uintptr_t first = (before + kHugePage - 1) & ~(kHugePage - 1);

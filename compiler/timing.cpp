@@ -128,6 +128,7 @@ void computeTiming(TCompileState& state) {
         for (const auto& g : rec->notes)
             rec->events.insert(rec->events.end(), g.events.begin(), g.events.end());
         rec->notes.clear();
+        rec->notes.shrink_to_fit();
     }
 
     const std::int64_t denominator = tickDenominator(state.division);

@@ -232,8 +232,13 @@ void buildSongBlocks(TCompileState& state, bool legacyMode) {
     if (state.failed())
         return;
     state.song.clear();
-    for (auto& rec : state.samples)
+    for (auto& rec : state.samples) {
         buildVoices(state, *rec, legacyMode);
+        // The record's events live on in its voices: freeing each chain once it is walked keeps
+        // the peak near the size of the song itself.
+        rec->events.clear();
+        rec->events.shrink_to_fit();
+    }
 }
 
 } // namespace zb::compiler
