@@ -1,6 +1,7 @@
 #include "cli/dump.h"
 
 #include "cli/command.h"
+#include "cli/heap.h"
 #include "cli/json_writer.h"
 #include "cli/song_options.h"
 
@@ -183,6 +184,7 @@ void addDumpCommand(CLI::App& app, TCommands& commands) {
                             auto& d = state->dump;
                             if (!state->song.apply(d.drums, d.prgDir, d.defaultTo0, d.legacyMode))
                                 return 2;
+                            prepareHeap();
                             return dumpSong(d, std::cout);
                         }});
 }

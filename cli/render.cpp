@@ -193,7 +193,7 @@ void addRenderCommand(CLI::App& app, TCommands& commands) {
                             o.wavDir = o.wavDir.empty() ? (programDir() / "WAV").string()
                                                         : fs::absolute(o.wavDir).string();
                             o.saturate = !state->noSaturate;
-                            prepareHeapForRenders();
+                            prepareHeap();
                             return renderSongs(o, std::cout, std::cerr);
                         }});
 }

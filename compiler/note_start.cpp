@@ -350,13 +350,32 @@ void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t ve
 void orderNoteGroups(TSampleList& samples) {
     // Sorting the groups once gives the order that inserting each one by key and start, before
     // the groups of equal start, would give (the newest first among equal starts), without
-    // moving the later keys' groups on every insertion.
+    // moving the later keys' groups on every insertion. The sort runs over a compact copy of the
+    // keys, so that its comparisons do not chase every group's events through memory.
+    struct TOrder {
+        std::int16_t key;
+        std::int32_t start;
+        std::size_t at; // reading order
+    };
+    std::vector<TOrder> order;
     for (auto& rec : samples) {
-        std::reverse(rec->notes.begin(), rec->notes.end());
-        std::stable_sort(
-            rec->notes.begin(), rec->notes.end(), [](const TNoteGroup& a, const TNoteGroup& b) {
-                return a.key() != b.key() ? a.key() < b.key() : a.startTime() < b.startTime();
-            });
+        auto& notes = rec->notes;
+        order.clear();
+        order.reserve(notes.size());
+        for (std::size_t i = 0; i < notes.size(); ++i)
+            order.push_back({notes[i].key(), notes[i].startTime(), i});
+        std::sort(order.begin(), order.end(), [](const TOrder& a, const TOrder& b) {
+            if (a.key != b.key)
+                return a.key < b.key;
+            if (a.start != b.start)
+                return a.start < b.start;
+            return a.at > b.at;
+        });
+        std::vector<TNoteGroup> sorted;
+        sorted.reserve(notes.size());
+        for (const TOrder& o : order)
+            sorted.push_back(std::move(notes[o.at]));
+        notes = std::move(sorted);
     }
 }
 
