@@ -97,6 +97,9 @@ void BM_MixLoopingGeneric(benchmark::State& s) {
 void BM_MixVibrato(benchmark::State& s) {
     mixVoices(s, true, true, false);
 }
+void BM_MixVibratoGeneric(benchmark::State& s) {
+    mixVoices(s, true, true, false, false);
+}
 void BM_MixEnvelope(benchmark::State& s) {
     mixVoices(s, false, false, true);
 }
@@ -105,6 +108,7 @@ BENCHMARK(BM_MixPlainGeneric)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixLooping)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixLoopingGeneric)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixVibrato)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MixVibratoGeneric)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MixEnvelope)->Unit(benchmark::kMillisecond);
 
 void outputConversion(benchmark::State& state, bool wide) {

@@ -27,12 +27,51 @@ inline void addWrapping(std::int64_t& sum, std::int64_t product) {
 // blend fetch them (a gather is slower on some processors).
 constexpr std::int64_t kWideMaxStep = (16 * 1024 - 1024) / 7;
 
-// Adds the two products of each of two frames' samples into their four accumulator lanes.
-__attribute__((target("avx2"), always_inline)) inline void
-accumulatePair(std::int64_t* at, __m256i samples, __m256i spread, __m256i gains) noexcept {
-    const __m256i products = _mm256_mul_epi32(_mm256_permutevar8x32_epi32(samples, spread), gains);
-    auto* lanes = reinterpret_cast<__m256i*>(at);
-    _mm256_storeu_si256(lanes, _mm256_add_epi64(_mm256_loadu_si256(lanes), products));
+// The constants of the eight-frame rounds.
+struct TWideConstants {
+    __m256i fracMask;
+    __m256i one;
+    // _mm256_mul_epi32 multiplies the low 32 bits of each 64-bit lane: the gains sit there in
+    // the order of the accumulator (left, right, left, right), and each pair of frames' samples
+    // is spread so that every lane of a frame holds that frame's sample.
+    __m256i gains;
+    __m256i spread[4];
+};
+
+__attribute__((target("avx2"), always_inline)) inline TWideConstants
+wideConstants(std::int32_t gainLeft, std::int32_t gainRight) noexcept {
+    return {_mm256_set1_epi32(1023),
+            _mm256_set1_epi32(1),
+            _mm256_setr_epi32(gainLeft, 0, gainRight, 0, gainLeft, 0, gainRight, 0),
+            {_mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1), _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3),
+             _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5), _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7)}};
+}
+
+// Mixes eight frames whose read positions, relative to the first sample of base in 1/1024 of a
+// sample, are positions (each below 16 x 1024), into the sixteen accumulator lanes at out.
+__attribute__((target("avx2"), always_inline)) inline void mixEight(const std::int16_t* base,
+                                                                    __m256i positions,
+                                                                    const TWideConstants& c,
+                                                                    std::int64_t* out) noexcept {
+    const __m256i offsets = _mm256_srli_epi32(positions, 10);
+    const __m256i words = _mm256_srli_epi32(offsets, 1);
+    const __m256i even = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)), words);
+    const __m256i odd = _mm256_permutevar8x32_epi32(
+        _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)), words);
+    const __m256i isOdd = _mm256_cmpeq_epi32(_mm256_and_si256(offsets, c.one), c.one);
+    const __m256i pairs = _mm256_blendv_epi8(even, odd, isOdd);
+    const __m256i cur = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
+    const __m256i next = _mm256_srai_epi32(pairs, 16);
+    const __m256i fracs = _mm256_and_si256(positions, c.fracMask);
+    const __m256i samples = _mm256_add_epi32(
+        cur, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(next, cur), fracs), 10));
+    for (int pair = 0; pair < 4; ++pair) {
+        const __m256i products =
+            _mm256_mul_epi32(_mm256_permutevar8x32_epi32(samples, c.spread[pair]), c.gains);
+        auto* lanes = reinterpret_cast<__m256i*>(out + 4 * pair);
+        _mm256_storeu_si256(lanes, _mm256_add_epi64(_mm256_loadu_si256(lanes), products));
+    }
 }
 
 __attribute__((target("avx2"))) void plainFramesAvx2(const std::int16_t* data, std::int64_t size,
@@ -42,46 +81,49 @@ __attribute__((target("avx2"))) void plainFramesAvx2(const std::int16_t* data, s
                                                      std::int64_t* out) noexcept {
     std::int64_t k = 0;
     if (step <= kWideMaxStep) {
+        const TWideConstants c = wideConstants(gainLeft, gainRight);
         const __m256i ramp = _mm256_mullo_epi32(_mm256_set1_epi32(static_cast<int>(step)),
                                                 _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-        const __m256i fracMask = _mm256_set1_epi32(1023);
-        const __m256i one = _mm256_set1_epi32(1);
-        // _mm256_mul_epi32 multiplies the low 32 bits of each 64-bit lane: the gains sit there
-        // in the order of the accumulator (left, right, left, right), and each pair of frames'
-        // samples is spread so that every lane of a frame holds that frame's sample.
-        const __m256i gains =
-            _mm256_setr_epi32(gainLeft, 0, gainRight, 0, gainLeft, 0, gainRight, 0);
-        const __m256i spread01 = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
-        const __m256i spread23 = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
-        const __m256i spread45 = _mm256_setr_epi32(4, 4, 4, 4, 5, 5, 5, 5);
-        const __m256i spread67 = _mm256_setr_epi32(6, 6, 6, 6, 7, 7, 7, 7);
         // The two loads reach the 17th sample from the round's first one.
         for (; k + 8 <= frames && (q >> 10) + 16 < size; k += 8) {
-            const std::int16_t* base = data + (q >> 10);
             const __m256i positions =
                 _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(q & 1023)), ramp);
-            const __m256i offsets = _mm256_srli_epi32(positions, 10);
-            const __m256i words = _mm256_srli_epi32(offsets, 1);
-            const __m256i even = _mm256_permutevar8x32_epi32(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base)), words);
-            const __m256i odd = _mm256_permutevar8x32_epi32(
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(base + 1)), words);
-            const __m256i isOdd = _mm256_cmpeq_epi32(_mm256_and_si256(offsets, one), one);
-            const __m256i pairs = _mm256_blendv_epi8(even, odd, isOdd);
-            const __m256i cur = _mm256_srai_epi32(_mm256_slli_epi32(pairs, 16), 16);
-            const __m256i next = _mm256_srai_epi32(pairs, 16);
-            const __m256i fracs = _mm256_and_si256(positions, fracMask);
-            const __m256i samples = _mm256_add_epi32(
-                cur, _mm256_srai_epi32(_mm256_mullo_epi32(_mm256_sub_epi32(next, cur), fracs), 10));
-            accumulatePair(out, samples, spread01, gains);
-            accumulatePair(out + 4, samples, spread23, gains);
-            accumulatePair(out + 8, samples, spread45, gains);
-            accumulatePair(out + 12, samples, spread67, gains);
+            mixEight(data + (q >> 10), positions, c, out);
             out += 16;
             q += 8 * step;
         }
     }
     plainFramesGeneric(data, size, q, step, frames - k, gainLeft, gainRight, out);
+}
+
+// The same with a step of its own for every frame: the eight positions of a round are the
+// running sums of its steps, added up in the register.
+__attribute__((target("avx2"))) void
+steppedFramesAvx2(const std::int16_t* data, std::int64_t size, std::int64_t q,
+                  const std::int32_t* steps, std::int64_t maxStep, std::int64_t frames,
+                  std::int32_t gainLeft, std::int32_t gainRight, std::int64_t* out) noexcept {
+    std::int64_t k = 0;
+    if (maxStep <= kWideMaxStep) {
+        const TWideConstants c = wideConstants(gainLeft, gainRight);
+        const __m256i lastOfLow = _mm256_set1_epi32(3);
+        for (; k + 8 <= frames && (q >> 10) + 16 < size; k += 8) {
+            const __m256i own = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(steps + k));
+            // Running sums within each half, then the low half's total added to the high half.
+            __m256i sums = _mm256_add_epi32(own, _mm256_slli_si256(own, 4));
+            sums = _mm256_add_epi32(sums, _mm256_slli_si256(sums, 8));
+            const __m256i lowTotal = _mm256_permutevar8x32_epi32(sums, lastOfLow);
+            sums =
+                _mm256_add_epi32(sums, _mm256_blend_epi32(_mm256_setzero_si256(), lowTotal, 0xF0));
+            // Each frame reads before its own step: the sums of the steps before it.
+            const __m256i before = _mm256_sub_epi32(sums, own);
+            const __m256i positions =
+                _mm256_add_epi32(_mm256_set1_epi32(static_cast<int>(q & 1023)), before);
+            mixEight(data + (q >> 10), positions, c, out);
+            out += 16;
+            q += _mm256_extract_epi32(sums, 7);
+        }
+    }
+    steppedFramesGeneric(data, size, q, steps + k, maxStep, frames - k, gainLeft, gainRight, out);
 }
 
 // Four frames per round while every sum is below 2^31 in magnitude, so that |sum| x mul fits
@@ -166,10 +208,34 @@ void plainFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::in
     }
 }
 
+void steppedFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::int64_t q,
+                          const std::int32_t* steps, std::int64_t /*maxStep*/, std::int64_t frames,
+                          std::int32_t gainLeft, std::int32_t gainRight,
+                          std::int64_t* out) noexcept {
+    for (std::int64_t k = 0; k < frames; ++k) {
+        const std::int64_t i = q >> 10;
+        const std::int32_t c = data[i];
+        const std::int32_t sample =
+            c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
+        addWrapping(out[0], std::int64_t{gainLeft} * sample);
+        addWrapping(out[1], std::int64_t{gainRight} * sample);
+        out += 2;
+        q += steps[k];
+    }
+}
+
 TPlainKernel plainFramesWide() noexcept {
 #ifdef ZB_WIDE_KERNEL
     if (wideRuns())
         return &plainFramesAvx2;
+#endif
+    return nullptr;
+}
+
+TSteppedKernel steppedFramesWide() noexcept {
+#ifdef ZB_WIDE_KERNEL
+    if (wideRuns())
+        return &steppedFramesAvx2;
 #endif
     return nullptr;
 }
@@ -186,6 +252,12 @@ TPlainKernel plainKernel() noexcept {
     const TPlainKernel wide =
         wideWanted.load(std::memory_order_relaxed) ? plainFramesWide() : nullptr;
     return wide != nullptr ? wide : &plainFramesGeneric;
+}
+
+TSteppedKernel steppedKernel() noexcept {
+    const TSteppedKernel wide =
+        wideWanted.load(std::memory_order_relaxed) ? steppedFramesWide() : nullptr;
+    return wide != nullptr ? wide : &steppedFramesGeneric;
 }
 
 TConvertKernel convertKernel() noexcept {

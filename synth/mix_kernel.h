@@ -22,6 +22,18 @@ void plainFramesGeneric(const std::int16_t* data, std::int64_t size, std::int64_
                         std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
                         std::int32_t gainRight, std::int64_t* out) noexcept;
 
+// The same with a step of its own for every frame: frame k reads at q + steps[0] + ... +
+// steps[k - 1]. Every step lies between 0 and maxStep.
+using TSteppedKernel = void (*)(const std::int16_t* data, std::int64_t size, std::int64_t q,
+                                const std::int32_t* steps, std::int64_t maxStep,
+                                std::int64_t frames, std::int32_t gainLeft, std::int32_t gainRight,
+                                std::int64_t* out) noexcept;
+
+void steppedFramesGeneric(const std::int16_t* data, std::int64_t size, std::int64_t q,
+                          const std::int32_t* steps, std::int64_t maxStep, std::int64_t frames,
+                          std::int32_t gainLeft, std::int32_t gainRight,
+                          std::int64_t* out) noexcept;
+
 // Converts frames frames of the accumulator (left, right pairs) into 16-bit little-endian
 // stereo as convertOutput does, and returns how many it converted: it stops before the first
 // group of four frames holding a sum of 2^31 or more in magnitude, which the caller converts
@@ -34,10 +46,12 @@ using TConvertKernel = std::size_t (*)(const std::int64_t* mix, std::size_t fram
 // the conversion), or nullptr where they cannot run: another architecture or compiler, or a
 // processor without AVX2.
 TPlainKernel plainFramesWide() noexcept;
+TSteppedKernel steppedFramesWide() noexcept;
 TConvertKernel convertFramesWide() noexcept;
 
 // The kernels the mixer uses: the wide ones where they run, unless turned off.
 TPlainKernel plainKernel() noexcept;
+TSteppedKernel steppedKernel() noexcept;
 TConvertKernel convertKernel() noexcept; // nullptr: none, convert every frame on its own
 
 // Turns the wide kernels off (or on again where they run); for tests and benchmarks that

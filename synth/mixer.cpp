@@ -68,6 +68,36 @@ struct TLfo {
             ++index;
         }
     }
+    // The steps of the next frames (advancing before each), into steps; returns their sum.
+    // With a period of at least 1607 frames the index moves at most once a frame, so the carry
+    // needs no loop and no branch the processor would often mispredict.
+    std::int64_t fill(std::int32_t* steps, std::int64_t count, std::int64_t phaseStep,
+                      std::int64_t depth, const std::array<std::int32_t, 1607>& table) {
+        std::int64_t sum = 0;
+        if (period < 1607) {
+            for (std::int64_t j = 0; j < count; ++j) {
+                advance();
+                steps[j] = static_cast<std::int32_t>(step(phaseStep, depth, table));
+                sum += steps[j];
+            }
+            return sum;
+        }
+        for (std::int64_t j = 0; j < count; ++j) {
+            if (++phase >= period) {
+                phase = 0;
+                index = 0;
+                rest = 0;
+            } else {
+                rest += 1607;
+                const bool carry = rest >= period;
+                index += carry ? 1 : 0;
+                rest = carry ? rest - period : rest;
+            }
+            steps[j] = static_cast<std::int32_t>(step(phaseStep, depth, table));
+            sum += steps[j];
+        }
+        return sum;
+    }
     // The step of the frame after an advance.
     std::int64_t step(std::int64_t phaseStep, std::int64_t depth,
                       const std::array<std::int32_t, 1607>& table) const {
@@ -356,6 +386,8 @@ TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std
     const std::int16_t* data = v.sampleData;
     const auto& table = cosTable();
     const TPlainKernel kernel = plainKernel();
+    const TSteppedKernel stepped = steppedKernel();
+    const auto size = static_cast<std::int64_t>(v.sampleSize);
     while (done < frames) {
         std::int64_t limit = Looping ? std::int64_t{v.loopEndIndex} : std::int64_t{v.endIndex};
         limit = std::min(limit, boundary);
@@ -372,24 +404,18 @@ TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std
             n = (clear - 1) / maxStep + 1;
         std::int64_t q = start;
         if constexpr (Vibrato) {
-            for (std::int64_t k = 0; k < n; ++k) {
-                const std::int64_t i = q >> 10;
-                const std::int32_t c = data[i];
-                const std::int32_t sample =
-                    c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
-                out[0] = static_cast<std::int64_t>(
-                    static_cast<std::uint64_t>(out[0]) +
-                    static_cast<std::uint64_t>(std::int64_t{gainLeft} * sample));
-                out[1] = static_cast<std::int64_t>(
-                    static_cast<std::uint64_t>(out[1]) +
-                    static_cast<std::uint64_t>(std::int64_t{gainRight} * sample));
-                out += 2;
-                lfo.advance();
-                q += lfo.step(phaseStep, depth, table);
+            // The vibrato's steps for a chunk of frames first, then the frames at once.
+            constexpr std::int64_t kChunk = 64;
+            std::array<std::int32_t, kChunk> steps;
+            for (std::int64_t k = 0; k < n; k += kChunk) {
+                const std::int64_t m = std::min(kChunk, n - k);
+                const std::int64_t advance = lfo.fill(steps.data(), m, phaseStep, depth, table);
+                stepped(data, size, q, steps.data(), maxStep, m, gainLeft, gainRight, out);
+                out += 2 * m;
+                q += advance;
             }
         } else {
-            kernel(data, static_cast<std::int64_t>(v.sampleSize), start, maxStep, n, gainLeft,
-                   gainRight, out);
+            kernel(data, size, start, maxStep, n, gainLeft, gainRight, out);
             out += 2 * n;
             q += n * maxStep;
         }

@@ -92,6 +92,43 @@ TEST(MixKernel, ExtremeSamplesInterpolateAlike) {
                               std::numeric_limits<std::int32_t>::min(), step);
 }
 
+TSteppedKernel wideSteppedOrGeneric() {
+    const TSteppedKernel wide = steppedFramesWide();
+    return wide != nullptr ? wide : &steppedFramesGeneric;
+}
+
+TEST(MixKernel, WideVibratoLoopAddsExactlyWhatTheGenericLoopAdds) {
+    std::mt19937 rng(61207);
+    // Largest steps around the wide loop's limit, and far beyond it.
+    const std::int64_t maxSteps[] = {0, 1, 700, 1024, 2000, 2194, 2195, 5000, 1 << 20};
+    for (int round = 0; round < 600; ++round) {
+        const std::int64_t maxStep =
+            maxSteps[static_cast<std::size_t>(round) % std::size(maxSteps)];
+        const std::int64_t frames = std::uniform_int_distribution<std::int64_t>(0, 70)(rng);
+        std::vector<std::int32_t> steps(static_cast<std::size_t>(frames));
+        std::uniform_int_distribution<std::int64_t> anyStep(0, maxStep);
+        std::int64_t reach = 0; // the last frame's position, relative to the first
+        for (std::size_t k = 0; k < steps.size(); ++k) {
+            // Runs of the largest step as well as random ones.
+            steps[k] = static_cast<std::int32_t>(round % 3 == 0 ? maxStep : anyStep(rng));
+            if (k + 1 < steps.size())
+                reach += steps[k];
+        }
+        const std::int64_t q = std::uniform_int_distribution<std::int64_t>(0, 5000)(rng);
+        const auto data = noise(rng, static_cast<std::size_t>(((q + reach) >> 10) + 2));
+        const std::int32_t left = round % 2 == 0 ? std::numeric_limits<std::int32_t>::max() : 77;
+        const std::int32_t right = round % 5 == 0 ? std::numeric_limits<std::int32_t>::min() : -3;
+        std::vector<std::int64_t> generic(static_cast<std::size_t>(2 * frames), round * 1000003LL);
+        auto wide = generic;
+        const auto size = static_cast<std::int64_t>(data.size());
+        steppedFramesGeneric(data.data(), size, q, steps.data(), maxStep, frames, left, right,
+                             generic.data());
+        wideSteppedOrGeneric()(data.data(), size, q, steps.data(), maxStep, frames, left, right,
+                               wide.data());
+        ASSERT_EQ(generic, wide) << "round " << round << " max step " << maxStep;
+    }
+}
+
 std::vector<std::uint8_t> convert(const std::vector<std::int64_t>& mix, std::int32_t leftMul,
                                   std::int32_t rightMul, bool saturate, bool wide) {
     const TKernelChoice choice(wide);
