@@ -17,6 +17,18 @@ inline void addWrapping(std::int64_t& sum, std::int64_t product) {
                                     static_cast<std::uint64_t>(product));
 }
 
+// One frame read at q (in 1/1024 of a sample) with linear interpolation, added into the two
+// accumulator lanes at out.
+inline void mixFrame(const std::int16_t* data, std::int64_t q, std::int32_t gainLeft,
+                     std::int32_t gainRight, std::int64_t* out) {
+    const std::int64_t i = q >> 10;
+    const std::int32_t c = data[i];
+    const std::int32_t sample =
+        c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
+    addWrapping(out[0], std::int64_t{gainLeft} * sample);
+    addWrapping(out[1], std::int64_t{gainRight} * sample);
+}
+
 #ifdef ZB_WIDE_KERNEL
 
 // Eight frames per round. With a step up to this, the eight frames read inside the 17 samples
@@ -173,95 +185,76 @@ convertFramesAvx2(const std::int64_t* mix, std::size_t frames, std::uint8_t* out
     return f;
 }
 
-bool detectWide() noexcept {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
+bool wideRuns() noexcept {
+    static const bool runs = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return runs;
 }
 
 #endif
 
 std::atomic<bool> wideWanted{true};
 
-bool wideRuns() noexcept {
-#ifdef ZB_WIDE_KERNEL
-    static const bool runs = detectWide();
-    return runs;
-#else
-    return false;
-#endif
-}
-
 } // namespace
 
 void plainFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::int64_t q,
                         std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
                         std::int32_t gainRight, std::int64_t* out) noexcept {
-    for (std::int64_t k = 0; k < frames; ++k) {
-        const std::int64_t i = q >> 10;
-        const std::int32_t c = data[i];
-        const std::int32_t sample =
-            c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
-        addWrapping(out[0], std::int64_t{gainLeft} * sample);
-        addWrapping(out[1], std::int64_t{gainRight} * sample);
-        out += 2;
-        q += step;
-    }
+    for (std::int64_t k = 0; k < frames; ++k, out += 2, q += step)
+        mixFrame(data, q, gainLeft, gainRight, out);
 }
 
 void steppedFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::int64_t q,
                           const std::int32_t* steps, std::int64_t /*maxStep*/, std::int64_t frames,
                           std::int32_t gainLeft, std::int32_t gainRight,
                           std::int64_t* out) noexcept {
-    for (std::int64_t k = 0; k < frames; ++k) {
-        const std::int64_t i = q >> 10;
-        const std::int32_t c = data[i];
-        const std::int32_t sample =
-            c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
-        addWrapping(out[0], std::int64_t{gainLeft} * sample);
-        addWrapping(out[1], std::int64_t{gainRight} * sample);
-        out += 2;
-        q += steps[k];
-    }
+    for (std::int64_t k = 0; k < frames; q += steps[k], ++k, out += 2)
+        mixFrame(data, q, gainLeft, gainRight, out);
 }
 
+#ifdef ZB_WIDE_KERNEL
 TPlainKernel plainFramesWide() noexcept {
-#ifdef ZB_WIDE_KERNEL
-    if (wideRuns())
-        return &plainFramesAvx2;
-#endif
-    return nullptr;
+    return wideRuns() ? &plainFramesAvx2 : nullptr;
 }
-
 TSteppedKernel steppedFramesWide() noexcept {
-#ifdef ZB_WIDE_KERNEL
-    if (wideRuns())
-        return &steppedFramesAvx2;
-#endif
+    return wideRuns() ? &steppedFramesAvx2 : nullptr;
+}
+TConvertKernel convertFramesWide() noexcept {
+    return wideRuns() ? &convertFramesAvx2 : nullptr;
+}
+#else
+TPlainKernel plainFramesWide() noexcept {
     return nullptr;
+}
+TSteppedKernel steppedFramesWide() noexcept {
+    return nullptr;
+}
+TConvertKernel convertFramesWide() noexcept {
+    return nullptr;
+}
+#endif
+
+namespace {
+
+// The wide kernel where it runs and is wanted, else the fallback.
+template <typename TKernel> TKernel choose(TKernel wide, TKernel fallback) {
+    return wide != nullptr && wideWanted.load(std::memory_order_relaxed) ? wide : fallback;
 }
 
-TConvertKernel convertFramesWide() noexcept {
-#ifdef ZB_WIDE_KERNEL
-    if (wideRuns())
-        return &convertFramesAvx2;
-#endif
-    return nullptr;
-}
+} // namespace
 
 TPlainKernel plainKernel() noexcept {
-    const TPlainKernel wide =
-        wideWanted.load(std::memory_order_relaxed) ? plainFramesWide() : nullptr;
-    return wide != nullptr ? wide : &plainFramesGeneric;
+    return choose(plainFramesWide(), &plainFramesGeneric);
 }
 
 TSteppedKernel steppedKernel() noexcept {
-    const TSteppedKernel wide =
-        wideWanted.load(std::memory_order_relaxed) ? steppedFramesWide() : nullptr;
-    return wide != nullptr ? wide : &steppedFramesGeneric;
+    return choose(steppedFramesWide(), &steppedFramesGeneric);
 }
 
 TConvertKernel convertKernel() noexcept {
-    return wideWanted.load(std::memory_order_relaxed) ? convertFramesWide() : nullptr;
+    return choose(convertFramesWide(), TConvertKernel{nullptr});
 }
 
 void useWideKernels(bool wide) noexcept {
