@@ -1,6 +1,8 @@
 #include "synth/mix_kernel.h"
 
+#include <algorithm>
 #include <atomic>
+#include <limits>
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #include <immintrin.h>
@@ -138,6 +140,37 @@ steppedFramesAvx2(const std::int16_t* data, std::int64_t size, std::int64_t q,
     steppedFramesGeneric(data, size, q, steps + k, maxStep, frames - k, gainLeft, gainRight, out);
 }
 
+// Eight steps per round while the products and sums fit in 32 bits: a depth below 2^15 keeps
+// |cosine x depth| below 2^31 (the vibrato depths of songs stay below 700), and a pitch step
+// within +-2^30 keeps the sum inside 32 bits.
+__attribute__((target("avx2"))) std::int64_t
+vibratoStepsAvx2(const std::int32_t* cosines, std::int64_t count, std::int64_t phaseStep,
+                 std::int64_t depth, std::int32_t* steps) noexcept {
+    if (depth < 0 || depth >= 32768 || phaseStep < -(std::int64_t{1} << 30) ||
+        phaseStep > (std::int64_t{1} << 30))
+        return vibratoStepsGeneric(cosines, count, phaseStep, depth, steps);
+    const __m256i base = _mm256_set1_epi32(static_cast<int>(phaseStep));
+    const __m256i scale = _mm256_set1_epi32(static_cast<int>(depth));
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i top = _mm256_set1_epi32(std::numeric_limits<std::int32_t>::max() - 1024);
+    __m256i sums = _mm256_setzero_si256(); // four 64-bit lanes
+    std::int64_t k = 0;
+    for (; k + 8 <= count; k += 8) {
+        const __m256i cos = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(cosines + k));
+        const __m256i term = _mm256_srai_epi32(_mm256_mullo_epi32(cos, scale), 15);
+        const __m256i step =
+            _mm256_min_epi32(_mm256_max_epi32(_mm256_add_epi32(base, term), zero), top);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(steps + k), step);
+        // The steps are at least 0: their halves widen without sign.
+        sums = _mm256_add_epi64(sums, _mm256_cvtepu32_epi64(_mm256_castsi256_si128(step)));
+        sums = _mm256_add_epi64(sums, _mm256_cvtepu32_epi64(_mm256_extracti128_si256(step, 1)));
+    }
+    alignas(32) std::int64_t lanes[4];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), sums);
+    return lanes[0] + lanes[1] + lanes[2] + lanes[3] +
+           vibratoStepsGeneric(cosines + k, count - k, phaseStep, depth, steps + k);
+}
+
 // Four frames per round while every sum is below 2^31 in magnitude, so that |sum| x mul fits
 // in 64 bits and the conversion's two-part product is just (|sum| x mul) >> 12.
 __attribute__((target("avx2"))) std::size_t
@@ -214,9 +247,26 @@ void steppedFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::
         mixFrame(data, q, gainLeft, gainRight, out);
 }
 
+std::int64_t vibratoStepsGeneric(const std::int32_t* cosines, std::int64_t count,
+                                 std::int64_t phaseStep, std::int64_t depth,
+                                 std::int32_t* steps) noexcept {
+    std::int64_t sum = 0;
+    for (std::int64_t j = 0; j < count; ++j) {
+        const std::int64_t step =
+            std::clamp<std::int64_t>(phaseStep + ((std::int64_t{cosines[j]} * depth) >> 15), 0,
+                                     std::numeric_limits<std::int32_t>::max() - 1024);
+        steps[j] = static_cast<std::int32_t>(step);
+        sum += step;
+    }
+    return sum;
+}
+
 #ifdef ZB_WIDE_KERNEL
 TPlainKernel plainFramesWide() noexcept {
     return wideRuns() ? &plainFramesAvx2 : nullptr;
+}
+TVibratoKernel vibratoStepsWide() noexcept {
+    return wideRuns() ? &vibratoStepsAvx2 : nullptr;
 }
 TSteppedKernel steppedFramesWide() noexcept {
     return wideRuns() ? &steppedFramesAvx2 : nullptr;
@@ -226,6 +276,9 @@ TConvertKernel convertFramesWide() noexcept {
 }
 #else
 TPlainKernel plainFramesWide() noexcept {
+    return nullptr;
+}
+TVibratoKernel vibratoStepsWide() noexcept {
     return nullptr;
 }
 TSteppedKernel steppedFramesWide() noexcept {
@@ -251,6 +304,10 @@ TPlainKernel plainKernel() noexcept {
 
 TSteppedKernel steppedKernel() noexcept {
     return choose(steppedFramesWide(), &steppedFramesGeneric);
+}
+
+TVibratoKernel vibratoKernel() noexcept {
+    return choose(vibratoStepsWide(), &vibratoStepsGeneric);
 }
 
 TConvertKernel convertKernel() noexcept {

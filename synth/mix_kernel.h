@@ -34,6 +34,17 @@ void steppedFramesGeneric(const std::int16_t* data, std::int64_t size, std::int6
                           std::int32_t gainLeft, std::int32_t gainRight,
                           std::int64_t* out) noexcept;
 
+// The vibrato's steps of count frames whose cosine terms are cosines[0..count):
+// steps[j] = phaseStep + (cosines[j] x depth) >> 15, clamped to 0 .. 2^31 - 1025; returns their
+// sum. The cosines lie within +-65536.
+using TVibratoKernel = std::int64_t (*)(const std::int32_t* cosines, std::int64_t count,
+                                        std::int64_t phaseStep, std::int64_t depth,
+                                        std::int32_t* steps) noexcept;
+
+std::int64_t vibratoStepsGeneric(const std::int32_t* cosines, std::int64_t count,
+                                 std::int64_t phaseStep, std::int64_t depth,
+                                 std::int32_t* steps) noexcept;
+
 // Converts frames frames of the accumulator (left, right pairs) into 16-bit little-endian
 // stereo as convertOutput does, and returns how many it converted: it stops before the first
 // group of four frames holding a sum of 2^31 or more in magnitude, which the caller converts
@@ -47,11 +58,13 @@ using TConvertKernel = std::size_t (*)(const std::int64_t* mix, std::size_t fram
 // processor without AVX2.
 TPlainKernel plainFramesWide() noexcept;
 TSteppedKernel steppedFramesWide() noexcept;
+TVibratoKernel vibratoStepsWide() noexcept;
 TConvertKernel convertFramesWide() noexcept;
 
 // The kernels the mixer uses: the wide ones where they run, unless turned off.
 TPlainKernel plainKernel() noexcept;
 TSteppedKernel steppedKernel() noexcept;
+TVibratoKernel vibratoKernel() noexcept;
 TConvertKernel convertKernel() noexcept; // nullptr: none, convert every frame on its own
 
 // Turns the wide kernels off (or on again where they run); for tests and benchmarks that

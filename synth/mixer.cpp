@@ -3,9 +3,12 @@
 #include "synth/mix_kernel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
+#include <vector>
 
 namespace zb::synth {
 
@@ -45,6 +48,27 @@ inline std::int64_t clampStep(std::int64_t step) {
     return std::clamp<std::int64_t>(step, 0, std::numeric_limits<std::int32_t>::max() - 1024);
 }
 
+// The vibrato's cosine term of every phase of a period, cosTable()[phase x 1607 div period],
+// built once per period and kept for the process (periods come from the patches' modulation
+// rates, 22050 div rate, so there are few). nullptr for a period beyond that range.
+const std::int32_t* lfoCosines(std::uint32_t period) {
+    constexpr std::uint32_t kLongest = 22050;
+    static std::array<std::atomic<const std::vector<std::int32_t>*>, kLongest + 1> cache{};
+    if (period == 0 || period > kLongest)
+        return nullptr;
+    auto& slot = cache[period];
+    if (const auto* known = slot.load(std::memory_order_acquire))
+        return known->data();
+    auto built = std::make_unique<std::vector<std::int32_t>>(period);
+    const auto& table = cosTable();
+    for (std::uint32_t phase = 0; phase < period; ++phase)
+        (*built)[phase] = table[std::uint64_t{phase} * 1607 / period];
+    const std::vector<std::int32_t>* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, built.get(), std::memory_order_acq_rel))
+        return built.release()->data();
+    return expected->data(); // another thread was first
+}
+
 // The vibrato's phase and its table index (phase x 1607) div period, kept with its remainder so
 // that each frame moves it without a division.
 struct TLfo {
@@ -69,33 +93,20 @@ struct TLfo {
         }
     }
     // The steps of the next frames (advancing before each), into steps; returns their sum.
-    // With a period of at least 1607 frames the index moves at most once a frame, so the carry
-    // needs no loop and no branch the processor would often mispredict.
+    // The phases of the frames run on contiguously up to the period's end, so their cosine
+    // terms are a stretch of the period's cosines, and the kernel works the steps out at once.
     std::int64_t fill(std::int32_t* steps, std::int64_t count, std::int64_t phaseStep,
-                      std::int64_t depth, const std::array<std::int32_t, 1607>& table) {
+                      std::int64_t depth, const std::int32_t* cosines, TVibratoKernel kernel) {
         std::int64_t sum = 0;
-        if (period < 1607) {
-            for (std::int64_t j = 0; j < count; ++j) {
-                advance();
-                steps[j] = static_cast<std::int32_t>(step(phaseStep, depth, table));
-                sum += steps[j];
-            }
-            return sum;
+        for (std::int64_t j = 0; j < count;) {
+            const std::uint32_t next = phase + 1 >= period ? 0 : phase + 1;
+            const std::int64_t run = std::min<std::int64_t>(count - j, period - next);
+            sum += kernel(cosines + next, run, phaseStep, depth, steps + j);
+            phase = next + static_cast<std::uint32_t>(run) - 1;
+            j += run;
         }
-        for (std::int64_t j = 0; j < count; ++j) {
-            if (++phase >= period) {
-                phase = 0;
-                index = 0;
-                rest = 0;
-            } else {
-                rest += 1607;
-                const bool carry = rest >= period;
-                index += carry ? 1 : 0;
-                rest = carry ? rest - period : rest;
-            }
-            steps[j] = static_cast<std::int32_t>(step(phaseStep, depth, table));
-            sum += steps[j];
-        }
+        index = std::uint64_t{phase} * 1607 / period;
+        rest = std::uint64_t{phase} * 1607 % period;
         return sum;
     }
     // The step of the frame after an advance.
@@ -384,16 +395,18 @@ TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std
     const std::int32_t gainLeft = s.gainLeft;
     const std::int32_t gainRight = s.gainRight;
     const std::int16_t* data = v.sampleData;
-    const auto& table = cosTable();
     const TPlainKernel kernel = plainKernel();
     const TSteppedKernel stepped = steppedKernel();
+    const TVibratoKernel vibrato = vibratoKernel();
+    const std::int32_t* cosines = Vibrato ? lfoCosines(lfo.period) : nullptr;
     const auto size = static_cast<std::int64_t>(v.sampleSize);
     while (done < frames) {
         std::int64_t limit = Looping ? std::int64_t{v.loopEndIndex} : std::int64_t{v.endIndex};
         limit = std::min(limit, boundary);
         limit = std::min(limit, static_cast<std::int64_t>(v.sampleSize) - 1);
         // Below the loop's start the next advance jumps to it: the general loop handles that.
-        if (maxStep == 0 || index < 0 || index >= limit || (Looping && index < v.loopStartIndex))
+        if (maxStep == 0 || (Vibrato && cosines == nullptr) || index < 0 || index >= limit ||
+            (Looping && index < v.loopStartIndex))
             return TRun::target;
         const std::int64_t start = (index << 10) + frac;
         // Frames whose read position stays below the limit's, without a division when all of
@@ -409,7 +422,8 @@ TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std
             std::array<std::int32_t, kChunk> steps;
             for (std::int64_t k = 0; k < n; k += kChunk) {
                 const std::int64_t m = std::min(kChunk, n - k);
-                const std::int64_t advance = lfo.fill(steps.data(), m, phaseStep, depth, table);
+                const std::int64_t advance =
+                    lfo.fill(steps.data(), m, phaseStep, depth, cosines, vibrato);
                 stepped(data, size, q, steps.data(), maxStep, m, gainLeft, gainRight, out);
                 out += 2 * m;
                 q += advance;

@@ -129,6 +129,32 @@ TEST(MixKernel, WideVibratoLoopAddsExactlyWhatTheGenericLoopAdds) {
     }
 }
 
+TEST(MixKernel, WideVibratoStepsAreThoseOfTheGenericLoop) {
+    const TVibratoKernel wide =
+        vibratoStepsWide() != nullptr ? vibratoStepsWide() : &vibratoStepsGeneric;
+    std::mt19937 rng(1607);
+    std::uniform_int_distribution<std::int32_t> cosine(-65536, 65536);
+    // Depths and pitch steps inside the wide loop's range and beyond it, and steps that clamp.
+    const std::int64_t depths[] = {0, 1, 11, 652, 32767, 32768, 1 << 20, -5};
+    const std::int64_t pitchSteps[] = {0,       1024,          -3000,      (1 << 30) - 5,
+                                       1 << 30, (1 << 30) + 1, -(1 << 30), 2147482000};
+    for (int round = 0; round < 400; ++round) {
+        const std::int64_t count = std::uniform_int_distribution<std::int64_t>(0, 70)(rng);
+        std::vector<std::int32_t> cosines(static_cast<std::size_t>(count));
+        for (auto& c : cosines)
+            c = round % 7 == 0 ? 65536 : cosine(rng);
+        const std::int64_t depth = depths[static_cast<std::size_t>(round) % std::size(depths)];
+        const std::int64_t pitch =
+            pitchSteps[static_cast<std::size_t>(round / 8) % std::size(pitchSteps)];
+        std::vector<std::int32_t> generic(cosines.size()), fast(cosines.size());
+        const std::int64_t genericSum =
+            vibratoStepsGeneric(cosines.data(), count, pitch, depth, generic.data());
+        const std::int64_t fastSum = wide(cosines.data(), count, pitch, depth, fast.data());
+        ASSERT_EQ(generic, fast) << "depth " << depth << " pitch step " << pitch;
+        ASSERT_EQ(genericSum, fastSum);
+    }
+}
+
 std::vector<std::uint8_t> convert(const std::vector<std::int64_t>& mix, std::int32_t leftMul,
                                   std::int32_t rightMul, bool saturate, bool wide) {
     const TKernelChoice choice(wide);
