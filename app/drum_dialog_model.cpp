@@ -121,7 +121,7 @@ bool TDrumDialogModel::complete() {
         const auto& entry = table_[static_cast<std::size_t>(row)];
         if (!entry[kTrackCol].empty() && !entry[kChannelCol].empty())
             continue;
-        shell.showError("Incomplete Track:Channel specification!");
+        shell.showError("Incomplete Track:Channel entry!");
         selectCell(entry[kTrackCol].empty() ? kTrackCol : kChannelCol, row);
         return false;
     }

@@ -2,6 +2,7 @@
 // its samples and rendering three buffers, as the desktop player does it. Uses the default
 // instrument set of the build (bin/PRG, bin/WAV; scripts/run-main imports it) and a demo song.
 #include "app/main_form.h"
+#include "app/unattended.h"
 #include "synth/null_audio_output.h"
 
 #include <benchmark/benchmark.h>
@@ -16,49 +17,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace zb;
 
-class TQuietShell final : public app::Shell {
-public:
-    void showError(const std::string&) override {}
-    bool ask(const std::string&) override { return false; }
-    void beep() override {}
-    void setHourglass(bool) override {}
-    void processMessages() override {}
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    std::optional<std::string> fileDialog(const app::TFileDialog&) override { return {}; }
-    void help(int) override {}
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
-
 class TQuietView final : public app::MainView {
 public:
     int textWidth(const std::string& text) override { return static_cast<int>(text.size()); }
     void repaint() override {}
     void runPlaylistDialog(app::TmainForm&) override {}
     void runOptionsDialog(app::TmainForm&) override {}
-};
-
-class TNoMedia final : public app::MediaPlayer {
-public:
-    void close() override {}
-    void setFileName(const std::string&) override {}
-    std::string fileName() const override { return {}; }
-    void open() override {}
-    void setNotify(bool) override {}
-    void setTimeFormatMilliseconds() override {}
-    void play() override {}
-    void pause() override {}
-    void stop() override {}
-    std::int64_t position() const override { return 0; }
-    void setPosition(std::int64_t) override {}
-    std::int64_t start() const override { return 0; }
-    std::int64_t length() const override { return 0; }
-    app::TMediaMode mode() const override { return app::TMediaMode::notReady; }
-    bool isOpen() const override { return false; }
 };
 
 void BM_PlayToFirstBuffers(benchmark::State& state) {
@@ -81,9 +45,9 @@ void BM_PlayToFirstBuffers(benchmark::State& state) {
     }
     ::setenv("ZORBEL_HOME", home.c_str(), 1);
 
-    TQuietShell shell;
+    app::TUnattendedShell shell;
     TQuietView view;
-    TNoMedia media;
+    app::TNoMediaPlayer media;
     synth::NullAudioOutput device;
     app::TmainForm form(shell, view, device, media);
     form.FormCreate({(home / "MID" / "chorale.mid").string()});

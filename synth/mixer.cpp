@@ -143,6 +143,28 @@ private:
                  std::int64_t boundary);
     TRun finishStretch(TRun result, std::int64_t done, std::int32_t cur, std::int32_t delta,
                        std::int32_t frac, std::int64_t index, std::uint32_t phase);
+    // A read index past the loop's end goes back by whole loop lengths; one before the loop's
+    // start jumps to it.
+    std::int64_t intoLoop(std::int64_t index) const {
+        if (index >= v.loopEndIndex)
+            index = v.loopEndIndex - v.loopLength + (index - v.loopEndIndex) % v.loopLength;
+        return index < v.loopStartIndex ? std::int64_t{v.loopStartIndex} : index;
+    }
+    // The rules of an index the read position has just moved to: the loop (or the sample's end,
+    // which silences the voice), the samples at the new index, and the stretch's boundary.
+    template <bool Looping>
+    TRun moveTo(std::int64_t& index, std::int32_t& cur, std::int32_t& delta,
+                std::int64_t boundary) {
+        if constexpr (Looping) {
+            index = intoLoop(index);
+        } else if (index >= v.endIndex) {
+            fallSilent();
+            return TRun::silent;
+        }
+        cur = sampleAt(index);
+        delta = sampleAt(index + 1) - cur;
+        return index >= boundary ? TRun::boundary : TRun::target;
+    }
     bool frameStep(bool looping);
     bool levelUpdate();
     bool advance(bool looping);
@@ -300,10 +322,6 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
     const std::int64_t gainLeft = s.gainLeft;
     const std::int64_t gainRight = s.gainRight;
     const std::int32_t phaseStep = s.phaseStep;
-    const std::int64_t endIndex = v.endIndex;
-    const std::int64_t loopEnd = v.loopEndIndex;
-    const std::int64_t loopStart = v.loopStartIndex;
-    const std::int64_t loopLength = v.loopLength;
     TLfo lfo(s.lfoPhase, s.lfoPeriod, Vibrato);
     const auto& table = cosTable();
     const std::int64_t depth = s.vibratoDepth;
@@ -340,23 +358,10 @@ TVoiceWalk::TRun TVoiceWalk::stretch(std::int64_t frames, std::int64_t boundary)
             continue;
         index += frac >> 10;
         frac &= 1023;
-        if constexpr (Looping) {
-            if (index >= loopEnd)
-                index = loopEnd - loopLength + (index - loopEnd) % loopLength;
-            if (index < loopStart)
-                index = loopStart;
-        } else if (index >= endIndex) {
-            fallSilent();
-            result = TRun::silent;
+        result = moveTo<Looping>(index, cur, delta, boundary);
+        if (result != TRun::target)
             break;
-        }
-        cur = sampleAt(index);
-        delta = sampleAt(index + 1) - cur;
         reloaded = true;
-        if (index >= boundary) {
-            result = TRun::boundary;
-            break;
-        }
     }
     return finishStretch(result, done, cur, delta, frac, index, lfo.phase);
 }
@@ -403,7 +408,7 @@ TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std
     while (done < frames) {
         std::int64_t limit = Looping ? std::int64_t{v.loopEndIndex} : std::int64_t{v.endIndex};
         limit = std::min(limit, boundary);
-        limit = std::min(limit, static_cast<std::int64_t>(v.sampleSize) - 1);
+        limit = std::min(limit, size - 1);
         // Below the loop's start the next advance jumps to it: the general loop handles that.
         if (maxStep == 0 || (Vibrato && cosines == nullptr) || index < 0 || index >= limit ||
             (Looping && index < v.loopStartIndex))
@@ -445,19 +450,8 @@ TVoiceWalk::TRun TVoiceWalk::fastRun(std::int64_t*& out, std::int64_t& done, std
             continue;
         }
         // The advance after the last frame reached an index that needs a rule.
-        if constexpr (Looping) {
-            if (index >= v.loopEndIndex)
-                index = v.loopEndIndex - v.loopLength + (index - v.loopEndIndex) % v.loopLength;
-            if (index < v.loopStartIndex)
-                index = v.loopStartIndex;
-        } else if (index >= v.endIndex) {
-            fallSilent();
-            return TRun::silent;
-        }
-        cur = sampleAt(index);
-        delta = sampleAt(index + 1) - cur;
-        if (index >= boundary)
-            return TRun::boundary;
+        if (const TRun rule = moveTo<Looping>(index, cur, delta, boundary); rule != TRun::target)
+            return rule;
     }
     return TRun::target;
 }
@@ -533,10 +527,7 @@ bool TVoiceWalk::advance(bool looping) {
     std::int64_t index = std::int64_t{s.sampleIndex} + (s.phaseFrac >> 10);
     s.phaseFrac &= 1023;
     if (looping) {
-        if (index >= v.loopEndIndex)
-            index = v.loopEndIndex - v.loopLength + (index - v.loopEndIndex) % v.loopLength;
-        if (index < v.loopStartIndex)
-            index = v.loopStartIndex;
+        index = intoLoop(index);
     } else if (index >= v.endIndex) {
         fallSilent();
         return false;

@@ -2,6 +2,7 @@
 
 #include "app/qt/help_window.h"
 #include "app/qt/main_window.h"
+#include "app/unattended.h"
 #include "synth/null_audio_output.h"
 
 #include <QAbstractButton>
@@ -21,46 +22,11 @@ namespace zb::ui {
 
 namespace {
 
-// A desktop nobody sits at: no box may wait for an answer.
-class TUnattendedShell final : public app::Shell {
+// Error boxes show on stderr, and pending window messages run while the player waits.
+class TScreenshotShell final : public app::TUnattendedShell {
 public:
     void showError(const std::string& text) override { std::cerr << "error box: " << text << '\n'; }
-    bool ask(const std::string&) override { return false; }
-    void beep() override {}
-    void setHourglass(bool) override {}
     void processMessages() override { QCoreApplication::processEvents(); }
-    void setTimer(bool) override {}
-    void setBannerTimer(bool, int) override {}
-    std::optional<std::string> fileDialog(const app::TFileDialog&) override { return {}; }
-    void help(int) override {}
-    void helpQuit() override {}
-    void closeMainWindow() override {}
-    void minimize() override {}
-    void randomize() override {}
-    int random(int) override { return 0; }
-};
-
-// WAV entries are not needed for the pictures.
-class TNoMediaPlayer final : public app::MediaPlayer {
-public:
-    void close() override {}
-    void setFileName(const std::string& name) override { file = name; }
-    std::string fileName() const override { return file; }
-    void open() override {}
-    void setNotify(bool) override {}
-    void setTimeFormatMilliseconds() override {}
-    void play() override {}
-    void pause() override {}
-    void stop() override {}
-    std::int64_t position() const override { return 0; }
-    void setPosition(std::int64_t) override {}
-    std::int64_t start() const override { return 0; }
-    std::int64_t length() const override { return 0; }
-    app::TMediaMode mode() const override { return app::TMediaMode::notReady; }
-    bool isOpen() const override { return false; }
-
-private:
-    std::string file;
 };
 
 void settle(int ms) {
@@ -126,8 +92,8 @@ int runScreenshots(const QString& directoryName) {
         return 1;
     }
     synth::NullAudioOutput audio;
-    TNoMediaPlayer media;
-    TUnattendedShell shell;
+    app::TNoMediaPlayer media;
+    TScreenshotShell shell;
     TMainWindow window(shell, audio, media);
     if (!window.start({}))
         return 1;

@@ -94,7 +94,7 @@ TEST(DrumDialog, IncompleteEntryBlocksAddAndGetsSelected) {
     TDrumDialogModel model(drums, shell);
     model.setCellText(1, 3, "");
     model.addBtnClick();
-    EXPECT_EQ(shell.errors, Errors{"Incomplete Track:Channel specification!"});
+    EXPECT_EQ(shell.errors, Errors{"Incomplete Track:Channel entry!"});
     EXPECT_EQ(model.entryCount(), 3);
     EXPECT_EQ(model.selectedCol(), 1);
     EXPECT_EQ(model.selectedRow(), 3);
