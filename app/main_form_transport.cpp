@@ -214,6 +214,8 @@ void TmainForm::playIt() {
     shell.processMessages();
     if (!synth)
         return;
+    // A start out of a pause goes on with the recording made so far.
+    synth->continueRecording = paused;
     synth->start();
     stopped = paused = false;
     display.disable(TControl::ejectBtn);

@@ -10,11 +10,14 @@
 #include "synth/wav_writer.h"
 
 #include <atomic>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 
@@ -54,6 +57,59 @@ std::string trimSilence(const std::string& path) {
 
 } // namespace
 
+namespace {
+
+// Lexically clean absolute form, for comparing the paths of one command line.
+fs::path comparable(const fs::path& path) {
+    std::error_code ec;
+    auto absolute = fs::weakly_canonical(fs::absolute(path, ec), ec);
+    if (ec)
+        absolute = fs::absolute(path, ec).lexically_normal();
+    return absolute;
+}
+
+// The folder all songs lie in, for --keep-dirs.
+fs::path commonFolder(const std::vector<std::string>& songs) {
+    fs::path common;
+    for (const auto& song : songs) {
+        const fs::path dir = comparable(song).parent_path();
+        if (common.empty()) {
+            common = dir;
+            continue;
+        }
+        fs::path shared;
+        for (auto a = common.begin(), b = dir.begin();
+             a != common.end() && b != dir.end() && *a == *b; ++a, ++b)
+            shared /= *a;
+        common = shared;
+    }
+    return common;
+}
+
+// The hidden file a render writes before it is complete: beside the destination, so that the
+// final rename stays on one file system, and unique to this process and song.
+fs::path partialName(const fs::path& target, std::size_t index) {
+    return target.parent_path() /
+           ("." + target.filename().string() + "." + std::to_string(getpid()) + "-" +
+            std::to_string(index) + ".part");
+}
+
+std::string systemMessage(const std::string& path, int error) {
+    return path + ": " + std::generic_category().message(error);
+}
+
+// Flushes a finished file to the disk, so that the rename publishes complete data.
+int flushFile(const fs::path& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+} // namespace
+
 std::string renderTarget(const TRenderOptions& options, const std::string& song) {
     const fs::path songPath(song);
     const std::string name = songPath.stem().string() + ".WAV";
@@ -61,14 +117,37 @@ std::string renderTarget(const TRenderOptions& options, const std::string& song)
         return (songPath.parent_path() / name).string();
     std::error_code ec;
     const bool isDir = fs::is_directory(options.output, ec) || options.output.back() == '/' ||
-                       options.songs.size() > 1;
+                       options.songs.size() > 1 || options.keepDirs;
     if (!isDir)
         return options.output;
+    if (options.keepDirs) {
+        const fs::path relative =
+            comparable(song).parent_path().lexically_relative(commonFolder(options.songs));
+        return (fs::path(options.output) / relative / name).lexically_normal().string();
+    }
     return (fs::path(options.output) / name).string();
 }
 
+std::string checkTargets(const TRenderOptions& options, std::vector<std::string>& targets) {
+    targets.clear();
+    std::map<fs::path, std::string> inputs, outputs;
+    for (const auto& song : options.songs)
+        inputs.emplace(comparable(song), song);
+    for (const auto& song : options.songs) {
+        targets.push_back(renderTarget(options, song));
+        const fs::path target = comparable(targets.back());
+        if (const auto it = inputs.find(target); it != inputs.end())
+            return "The WAV file of " + song + " would overwrite the input " + it->second;
+        const auto [it, added] = outputs.emplace(target, song);
+        if (!added)
+            return "Both " + it->second + " and " + song + " would be written to " +
+                   targets.back() + " (--keep-dirs keeps their folders apart)";
+    }
+    return {};
+}
+
 std::string renderSong(const TRenderOptions& options, const std::string& song,
-                       const std::string& target) {
+                       const std::string& target, std::size_t index) {
     std::string message;
     const auto sink = [&](const std::string& text) {
         if (message.empty())
@@ -86,8 +165,23 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
         return "Can't parse file " + song;
 
     std::error_code ec;
-    if (const auto dir = fs::path(target).parent_path(); !dir.empty())
-        fs::create_directories(dir, ec); // a failure shows as the record file's own error
+    if (const auto dir = fs::path(target).parent_path(); !dir.empty()) {
+        fs::create_directories(dir, ec);
+        if (ec)
+            return systemMessage(dir.string(), ec.value());
+    }
+    const fs::path partial = partialName(target, index);
+    // Whatever happens below, the partial file does not outlive this render.
+    struct TRemover {
+        const fs::path& path;
+        bool keep = false;
+        ~TRemover() {
+            std::error_code ignored;
+            if (!keep)
+                fs::remove(path, ignored);
+        }
+    } remover{partial};
+
     auto buffers = std::make_unique<synth::TOutputBuffers>();
     synth::NullAudioOutput device;
     synth::TSynth* engine = nullptr;
@@ -97,9 +191,8 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
     if (!synth.deviceOpen)
         return "waveOut device error!";
     synth.saturate = options.saturate;
-    synth.recordFileName = target;
+    synth.recordFileName = partial.string();
     synth.recording = true;
-    synth.recordStatus = sink;
     synth.voices = std::move(compiled);
     if (!synth.loadWAVs(samples, options.prgDir, options.wavDir, nullptr, sink))
         return message;
@@ -107,31 +200,44 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
     synth.sync();
     synth.changeVolume(options.volume * 0.1L, options.balance * 0.02L);
     synth.start();
-    while (device.returnOldest()) {
+    while (!synth.recordFailed && device.returnOldest()) {
     }
     synth.stop();
     if (synth.recordFailed)
-        return message.empty() ? "Can't record to " + target : message;
-    if (options.trim)
-        return trimSilence(target);
+        return synth.recordErrno != 0 ? systemMessage(target, synth.recordErrno)
+                                      : "Can't record to " + target;
+    if (options.trim) {
+        if (const auto failure = trimSilence(partial.string()); !failure.empty())
+            return "Can't record to " + target;
+    }
+    if (const int error = flushFile(partial); error != 0)
+        return systemMessage(target, error);
+    fs::rename(partial, target, ec);
+    if (ec)
+        return systemMessage(target, ec.value());
+    remover.keep = true;
     return {};
 }
 
 int renderSongs(const TRenderOptions& options, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> targets;
+    if (const auto clash = checkTargets(options, targets); !clash.empty()) {
+        err << clash << "\nNothing was written.\n";
+        return 2;
+    }
     const std::size_t count = options.songs.size();
     std::mutex lock;
     std::atomic<std::size_t> next{0};
-    std::size_t finished = 0;
-    int status = 0;
+    std::size_t finished = 0, failed = 0;
     const bool progress = !options.quiet && isatty(STDERR_FILENO) != 0;
 
     const auto worker = [&] {
         for (std::size_t i = next++; i < count; i = next++) {
             const std::string& song = options.songs[i];
-            const std::string target = renderTarget(options, song);
+            const std::string& target = targets[i];
             std::string failure;
             try {
-                failure = renderSong(options, song, target);
+                failure = renderSong(options, song, target, i);
             } catch (const std::exception& e) {
                 failure = e.what();
             }
@@ -142,7 +248,7 @@ int renderSongs(const TRenderOptions& options, std::ostream& out, std::ostream& 
             if (failure.empty()) {
                 out << "Wrote " << target << "\n" << std::flush;
             } else {
-                status = 1;
+                ++failed;
                 err << (count > 1 ? song + ": " : std::string()) << failure << "\n";
             }
             if (progress && finished < count)
@@ -156,7 +262,13 @@ int renderSongs(const TRenderOptions& options, std::ostream& out, std::ostream& 
     worker();
     for (auto& t : pool)
         t.join();
-    return status;
+    if (count > 1) {
+        err << count - failed << " of " << count << " songs written";
+        if (failed > 0)
+            err << "; " << failed << " failed";
+        err << "\n";
+    }
+    return failed == 0 ? 0 : 1;
 }
 
 void addRenderCommand(CLI::App& app, TCommands& commands) {
@@ -172,7 +284,11 @@ void addRenderCommand(CLI::App& app, TCommands& commands) {
         app.add_subcommand("render", "Render MIDI files into WAV files as the player records them");
     cmd->add_option("SONG", r.songs, "The MIDI files")->required();
     cmd->add_option("-o,--output", r.output,
-                    "The WAV file (one song) or a directory (default: beside each song)");
+                    "The WAV file (one song) or a directory (default: beside each song). An "
+                    "existing file of that name is replaced once the new one is complete");
+    cmd->add_flag("--keep-dirs", r.keepDirs,
+                  "Under the -o directory, keep each song's folder relative to the folder "
+                  "all the songs have in common");
     state->song.add(*cmd);
     cmd->add_option("--wav", r.wavDir,
                     "Directory of the WAV samples (default: WAV beside the program)");

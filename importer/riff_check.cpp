@@ -1,6 +1,7 @@
 #include "importer/riff_check.h"
 
 #include "importer/sound_font.h"
+#include "instruments/span_reader.h"
 
 #include <cstring>
 #include <map>
@@ -10,34 +11,43 @@ namespace zb::importer {
 
 namespace {
 
-using TBytes = std::span<const std::uint8_t>;
+using instruments::TSpanReader;
+using TBytes = TSpanReader::TBytes;
 
-std::uint32_t u32(TBytes b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t{b[at + 3]} << 24);
-}
-std::uint32_t u16(TBytes b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8);
-}
-std::string id(TBytes b, std::size_t at) {
-    return {reinterpret_cast<const char*>(b.data() + at), 4};
-}
-
-// The chunks of a list body: identifier to body. Each must lie wholly inside the body.
+// The chunks of a list body. A plain chunk is keyed by its identifier, a LIST chunk by
+// "LIST " + its list type with the type stripped from its body, so that a plain chunk that
+// happens to carry a list's name is never taken for that list. Each must lie wholly inside the
+// body; the pad byte after an odd size may be missing at the very end.
 std::map<std::string, TBytes> chunksOf(TBytes body, const std::string& where) {
     std::map<std::string, TBytes> out;
-    std::size_t at = 0;
-    while (at < body.size()) {
-        if (body.size() - at < 8)
+    TSpanReader reader(body);
+    while (!reader.atEnd()) {
+        const auto name = reader.tag();
+        const auto size = reader.u32();
+        if (!name || !size)
             throw TImportError("truncated chunk header in " + where);
-        const std::string name = id(body, at);
-        const std::uint32_t size = u32(body, at + 4);
-        if (size > body.size() - at - 8)
-            throw TImportError("chunk " + name + " in " + where + " is truncated");
-        const TBytes chunk = body.subspan(at + 8, size);
-        out.emplace(name == "LIST" && size >= 4 ? id(chunk, 0) : name, chunk);
-        at += 8 + size + (size & 1);
+        const auto chunk = reader.take(*size);
+        if (!chunk)
+            throw TImportError("chunk " + *name + " in " + where + " is truncated");
+        reader.skipUpTo(*size & 1U);
+        if (*name != "LIST") {
+            out.emplace(*name, *chunk);
+            continue;
+        }
+        TSpanReader list(*chunk);
+        const auto type = list.tag();
+        if (!type)
+            throw TImportError("a LIST chunk in " + where + " is truncated");
+        out.emplace("LIST " + *type, *list.take(list.remaining()));
     }
     return out;
+}
+
+TBytes listOf(const std::map<std::string, TBytes>& chunks, const std::string& type) {
+    const auto it = chunks.find("LIST " + type);
+    if (it == chunks.end())
+        throw TImportError("the " + type + " list is missing");
+    return it->second;
 }
 
 // The records of a pdta table; at least `minimum` of `size` bytes each, and nothing left over.
@@ -51,12 +61,23 @@ TBytes table(const std::map<std::string, TBytes>& pdta, const std::string& name,
     return it->second;
 }
 
+// A 16-bit field of record `at`. The tables' record sizes were checked, so it is there.
+std::uint32_t field16(TBytes records, std::size_t at, std::size_t offset) {
+    TSpanReader reader(records.subspan(at + offset, 2));
+    return *reader.u16();
+}
+
+std::uint32_t field32(TBytes records, std::size_t at, std::size_t offset) {
+    TSpanReader reader(records.subspan(at + offset, 4));
+    return *reader.u32();
+}
+
 // Record r's 16-bit index at `offset` must not fall, and must stay within `limit`.
 void checkIndices(TBytes records, std::size_t size, std::size_t offset, std::size_t limit,
                   const std::string& name) {
     std::uint32_t previous = 0;
     for (std::size_t at = 0; at + size <= records.size(); at += size) {
-        const std::uint32_t index = u16(records, at + offset);
+        const std::uint32_t index = field16(records, at, offset);
         if (index < previous || index > limit)
             throw TImportError("the " + name + " table points outside its list");
         previous = index;
@@ -66,17 +87,22 @@ void checkIndices(TBytes records, std::size_t size, std::size_t offset, std::siz
 } // namespace
 
 void checkSoundFontStructure(TBytes file) {
-    if (file.size() < 12 || id(file, 0) != "RIFF" || id(file, 8) != "sfbk")
+    TSpanReader reader(file);
+    const auto riff = reader.tag();
+    const auto riffSize = reader.u32();
+    const auto form = reader.tag();
+    if (!riff || *riff != "RIFF" || !form || *form != "sfbk" || *riffSize < 4)
         throw TImportError("not a SoundFont 2 file");
-    if (u32(file, 4) > file.size() - 8)
+    // The form type was counted in the RIFF size.
+    const auto body = reader.take(*riffSize - 4U);
+    if (!body)
         throw TImportError("the file is truncated");
-    const auto top = chunksOf(file.subspan(12, u32(file, 4) - 4), "the file");
+    const auto top = chunksOf(*body, "the file");
     for (const char* list : {"INFO", "sdta", "pdta"})
-        if (!top.count(list))
-            throw TImportError(std::string("the ") + list + " list is missing");
-    const auto sdta = chunksOf(top.at("sdta").subspan(4), "sdta");
-    const auto pdta = chunksOf(top.at("pdta").subspan(4), "pdta");
-    chunksOf(top.at("INFO").subspan(4), "INFO");
+        listOf(top, list);
+    const auto sdta = chunksOf(listOf(top, "sdta"), "sdta");
+    const auto pdta = chunksOf(listOf(top, "pdta"), "pdta");
+    chunksOf(listOf(top, "INFO"), "INFO");
     const std::size_t sampleFrames = sdta.count("smpl") ? sdta.at("smpl").size() / 2 : 0;
 
     const TBytes phdr = table(pdta, "phdr", 38, 2);
@@ -94,8 +120,8 @@ void checkSoundFontStructure(TBytes file) {
     checkIndices(inst, 22, 20, ibag.size() / 4 - 1, "inst");
     checkIndices(ibag, 4, 0, igen.size() / 4 - 1, "ibag");
     checkIndices(ibag, 4, 2, imod.size() / 10 - 1, "ibag");
-    for (std::size_t at = 0; at + 46 <= shdr.size() - 46; at += 46) { // the last is the terminal
-        const std::uint32_t start = u32(shdr, at + 20), end = u32(shdr, at + 24);
+    for (std::size_t at = 0; at + 46 < shdr.size(); at += 46) { // the last is the terminal
+        const std::uint32_t start = field32(shdr, at, 20), end = field32(shdr, at, 24);
         const std::string name(reinterpret_cast<const char*>(shdr.data() + at),
                                strnlen(reinterpret_cast<const char*>(shdr.data() + at), 20));
         if (start > end || end > sampleFrames)

@@ -1,5 +1,7 @@
 #include "instruments/wav_header.h"
 
+#include "instruments/span_reader.h"
+
 #include <algorithm>
 #include <array>
 #include <cstddef>
@@ -54,20 +56,6 @@ private:
     std::int64_t position_ = 0;
 };
 
-std::uint32_t le16(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8;
-}
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return le16(p) | le16(p + 2) << 16;
-}
-
-bool hasTag(const std::uint8_t* p, const char (&tag)[5]) {
-    return std::equal(p, p + 4, tag, [](std::uint8_t byte, char c) {
-        return byte == static_cast<std::uint8_t>(c);
-    });
-}
-
 } // namespace
 
 TWAVheader::TWAVheader(const std::string& fileName) {
@@ -91,21 +79,28 @@ TWAVheader::TWAVheader(const std::string& fileName) {
         return;
     }
 
-    if (!hasTag(&header[0], "RIFF") || !hasTag(&header[8], "WAVE") ||
-        !hasTag(&header[12], "fmt ") || header[20] != 1 || header[21] != 0)
+    // The fields are read through a checked reader over the bytes that were really read.
+    TSpanReader fields(header);
+    const auto riff = fields.tag();
+    fields.skip(4); // the RIFF size: the chunks are walked against the file's real size
+    const auto wave = fields.tag();
+    const auto fmt = fields.tag();
+    const std::uint32_t formatLength = fields.u32().value_or(0);
+    const std::uint32_t formatTag = fields.u16().value_or(0);
+    const std::uint32_t channelCount = fields.u16().value_or(0);
+    const auto rate = static_cast<std::int32_t>(fields.u32().value_or(0));
+    fields.skip(6); // bytes per second and block alignment
+    const std::uint32_t bits = fields.u16().value_or(0);
+    if (riff != "RIFF" || wave != "WAVE" || fmt != "fmt " || formatTag != 1)
         return;
     isPcm = true;
 
     // Only 8- and 16-bit data has a conversion, and a rate of zero (or one beyond 2^31 that
     // reads as negative) cannot be resampled; such files are refused here with the channel
     // counts that are not 1 or 2, instead of being loaded into data nothing can play.
-    const std::uint32_t bits = le16(&header[34]);
-    const auto rate = static_cast<std::int32_t>(le32(&header[24]));
-    if ((header[22] != 1 && header[22] != 2) || header[23] != 0 || (bits != 8 && bits != 16) ||
-        rate <= 0)
+    if ((channelCount != 1 && channelCount != 2) || (bits != 8 && bits != 16) || rate <= 0)
         return;
 
-    const std::uint32_t formatLength = le32(&header[16]);
     if (formatLength < 16) {
         truncated = true;
         return;
@@ -113,14 +108,16 @@ TWAVheader::TWAVheader(const std::string& fileName) {
     reader.skip(std::uint64_t{formatLength} - 16 + (formatLength & 1U));
 
     // Every chunk before "data" is skipped with its pad byte. A short read at the end leaves
-    // stale bytes in the buffer, but the reader is then at the end, which refuses the file
-    // whatever those bytes say.
+    // the chunk unread, and the reader is then at the end, which refuses the file.
     std::array<std::uint8_t, chunkHeaderLength> chunk{};
+    std::uint32_t length = 0;
     for (;;) {
-        reader.read(chunk.data(), chunk.size());
-        if (hasTag(chunk.data(), "data") || reader.atEnd())
+        const std::size_t got = reader.read(chunk.data(), chunk.size());
+        TSpanReader chunkFields(std::span<const std::uint8_t>(chunk.data(), got));
+        const auto name = chunkFields.tag();
+        length = chunkFields.u32().value_or(0);
+        if (name == "data" || reader.atEnd())
             break;
-        const std::uint32_t length = le32(&chunk[4]);
         reader.skip(std::uint64_t{length} + (length & 1U));
         if (reader.atEnd())
             break;
@@ -133,8 +130,8 @@ TWAVheader::TWAVheader(const std::string& fileName) {
 
     formatOK = true;
     dataOffset = reader.position();
-    dataSize = le32(&chunk[4]);
-    channels = header[22];
+    dataSize = length;
+    channels = static_cast<std::int32_t>(channelCount);
     samplesPerSec = rate;
     bitsPerSample = static_cast<std::int32_t>(bits);
     valid = true;

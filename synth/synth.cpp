@@ -8,7 +8,10 @@
 #include "synth/wav_writer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <limits>
+#include <system_error>
 #include <unistd.h>
 
 namespace zb::synth {
@@ -192,32 +195,60 @@ void TSynth::unMute() {
 
 void TSynth::openRecordFile() {
     closeRecordFile();
+    if (continueRecording && recordOrigin >= 0 && renderPos >= recordOrigin && reopenRecordFile())
+        return;
+    // A fresh installation has no record folder yet; one that cannot be made shows as the
+    // record file's own error below.
+    std::error_code ec;
+    if (const auto dir = std::filesystem::path(recordFileName).parent_path(); !dir.empty())
+        std::filesystem::create_directories(dir, ec);
+    recordOrigin = renderPos;
     {
         compiler::TFastFile file(recordFileName, true, false);
         if (!file.opened()) {
-            recordError();
+            recordError(errno);
             return;
         }
         try {
             writeWavHeader(file, 16, 2, kOutputRate);
             file.close();
-        } catch (const std::exception&) {
-            recordError();
+        } catch (const std::system_error& e) {
+            recordError(e.code().value());
             return;
         }
     }
     recordHandle = std::fopen(recordFileName.c_str(), "r+b");
     if (recordHandle == nullptr || std::fseek(recordHandle, 44, SEEK_SET) != 0) {
+        const int error = errno;
         closeRecordFile();
-        recordError();
+        recordError(error);
     }
 }
 
+bool TSynth::reopenRecordFile() {
+    // The file holds the stream from recordOrigin on; whatever lies past renderPos (rendered
+    // ahead of what was heard) is cut, so the resumed stream follows without a gap or a repeat.
+    const std::int64_t keep = 44 + (renderPos - recordOrigin);
+    recordHandle = std::fopen(recordFileName.c_str(), "r+b");
+    if (recordHandle == nullptr)
+        return false;
+    const int fd = ::fileno(recordHandle);
+    if (std::fseek(recordHandle, 0, SEEK_END) != 0 || std::ftell(recordHandle) < keep ||
+        ::ftruncate(fd, static_cast<off_t>(keep)) != 0 ||
+        std::fseek(recordHandle, static_cast<long>(keep), SEEK_SET) != 0 || !updateRecordHeader()) {
+        closeRecordFile();
+        return false;
+    }
+    return true;
+}
+
 void TSynth::writeRecord(std::span<const std::uint8_t> data) {
+    errno = 0;
     if (std::fwrite(data.data(), 1, data.size(), recordHandle) != data.size() ||
         std::fflush(recordHandle) != 0 || !updateRecordHeader()) {
+        const int error = errno;
         closeRecordFile();
-        recordError();
+        recordError(error);
     }
 }
 
@@ -248,8 +279,9 @@ void TSynth::closeRecordFile() {
     }
 }
 
-void TSynth::recordError() {
+void TSynth::recordError(int error) {
     recordFailed = true;
+    recordErrno = error;
     if (recordStatus)
         recordStatus("Can't record to " + recordFileName);
 }

@@ -81,18 +81,24 @@ public:
     // playback goes on without recording.
     TMessageSink recordStatus;
     bool recordFailed = false;
+    // Set by the owner before a start that resumes a pause: the record file this engine began
+    // is continued from renderPos instead of being created anew.
+    bool continueRecording = false;
+    int recordErrno = 0; // the system's error code of that failure, 0 when it gave none
 
 private:
     void openRecordFile();
     void writeRecord(std::span<const std::uint8_t> data);
+    bool reopenRecordFile();
     bool updateRecordHeader();
     void closeRecordFile();
-    void recordError();
+    void recordError(int error);
 
     AudioOutput& waveOut;
     TOutputBuffers& outputBuffers;
     std::vector<std::int64_t> mixBuffer;
     std::FILE* recordHandle = nullptr;
+    std::int64_t recordOrigin = -1; // renderPos at the start of the record file, -1: none yet
 };
 
 } // namespace zb::synth

@@ -42,6 +42,43 @@ TEST(SfBadFont, EveryTruncationFailsCleanly) {
     }
 }
 
+// Every chunk's size field of a good font set to values around 0, 1, 4 and 8, around its real
+// size and around what is left of the file: a clean error or an import, never a read outside
+// the file (the sanitizer build watches).
+TEST(SfBadFont, EveryChunkSizeAroundTheEdgesFailsCleanly) {
+    const std::string whole = buildSf2(basicFont());
+    std::vector<std::size_t> sizeFields{4};
+    for (std::size_t at = 12; at + 8 <= whole.size();) { // walk every chunk, into the lists
+        sizeFields.push_back(at + 4);
+        const auto size = static_cast<std::uint8_t>(whole[at + 4]) |
+                          static_cast<std::uint8_t>(whole[at + 5]) << 8 |
+                          static_cast<std::uint32_t>(static_cast<std::uint8_t>(whole[at + 6]))
+                              << 16;
+        at += whole.compare(at, 4, "LIST") == 0 ? 12 : 8 + size + (size & 1);
+    }
+    TTempDir dir;
+    for (const std::size_t field : sizeFields) {
+        const auto real =
+            static_cast<std::uint32_t>(static_cast<std::uint8_t>(whole[field]) |
+                                       static_cast<std::uint8_t>(whole[field + 1]) << 8 |
+                                       static_cast<std::uint8_t>(whole[field + 2]) << 16);
+        const auto rest = static_cast<std::uint32_t>(whole.size() - field - 4);
+        for (const std::uint32_t size : {0U, 1U, 2U, 3U, 4U, 5U, 8U, 11U, real - 1, real + 1,
+                                         rest - 1, rest, rest + 1, 0x7FFFFFFFU, 0xFFFFFFFFU}) {
+            std::string bad = whole;
+            for (int i = 0; i < 4; ++i)
+                bad[field + static_cast<std::size_t>(i)] = static_cast<char>(size >> (8 * i));
+            const auto path = dir.write("sized.sf2", bad);
+            try {
+                importer::importSoundFont(path, (dir.path() / "out").string());
+            } catch (const TImportError& e) {
+                EXPECT_NE(std::string(e.what()), "");
+            }
+        }
+    }
+    EXPECT_GT(sizeFields.size(), 15U);
+}
+
 TEST(SfBadFont, SampleReachingPastTheDataIsAnError) {
     auto font = basicFont();
     font.sampleEndShift = 100000;

@@ -171,13 +171,44 @@ TEST_F(Engine, RecordFileThatCannotBeCreatedIsReportedAndPlaybackGoesOn) {
     std::vector<std::string> messages;
     addNote(10, 20);
     synth->sync();
-    synth->recordFileName = "/nonexistent-dir/song.WAV";
+    synth->recordFileName = "/dev/null/song.WAV"; // a folder that cannot be made
     synth->recording = true;
     synth->recordStatus = [&](const std::string& m) { messages.push_back(m); };
     synth->start();
     EXPECT_EQ(device.queued(), 3u);
     EXPECT_TRUE(synth->recordFailed);
-    EXPECT_EQ(messages, std::vector<std::string>{"Can't record to /nonexistent-dir/song.WAV"});
+    EXPECT_EQ(messages, std::vector<std::string>{"Can't record to /dev/null/song.WAV"});
+    EXPECT_NE(synth->recordErrno, 0);
+}
+
+// A pause stops the engine ahead of what was heard; resuming continues the same file with the
+// stream from renderPos, so the recording is the uninterrupted render. The missing record
+// folder of a fresh installation is made.
+TEST_F(Engine, ResumedRecordingContinuesTheFileInAFolderItMade) {
+    test::TTempDir dir;
+    const auto whole = [&](bool pause) {
+        auto again = std::make_unique<TSynth>(
+            device, [](int) {}, -1, *buffers);
+        std::swap(synth, again);
+        addNote(1000, 300000);
+        synth->sync();
+        synth->recordFileName = dir.str() + "/Song/new/" + (pause ? "paused" : "plain") + ".WAV";
+        synth->recording = true;
+        synth->start();
+        if (pause) {
+            synth->stop();
+            synth->continueRecording = true;
+            synth->start();
+        }
+        while (synth->renderPos < 6 * kBufferBytes)
+            synth->play();
+        synth->stop();
+        std::ifstream in(synth->recordFileName, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    };
+    const std::string plain = whole(false);
+    EXPECT_EQ(plain.size(), 44u + 6 * kBufferBytes);
+    EXPECT_EQ(whole(true), plain);
 }
 
 TEST_F(Engine, DeviceWriteFailureStopsQueueing) {
