@@ -1,5 +1,6 @@
 // Compiles a fuzzed MIDI file against the small test patch set.
 #include "compiler/compile_song.h"
+#include "fuzz/chunk_mutator.h"
 #include "fuzz/fuzz_file.h"
 
 #include <exception>
@@ -15,4 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     } catch (const std::exception&) { // a read failure of the file layer is reported, not a fault
     }
     return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
+                                               std::size_t maxSize, unsigned seed) {
+    return zb::fuzz::mutateChunks(data, size, maxSize, seed, true);
 }

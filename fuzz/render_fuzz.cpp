@@ -1,5 +1,6 @@
 // Compiles a fuzzed MIDI file against the test patches and renders its first buffers.
 #include "compiler/compile_song.h"
+#include "fuzz/chunk_mutator.h"
 #include "fuzz/fuzz_file.h"
 #include "synth/null_audio_output.h"
 #include "synth/stream_protocol.h"
@@ -35,4 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     for (int i = 0; i < 2 && synth.activeCount >= 1; ++i)
         zb::synth::bufferReturned(synth, true);
     return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
+                                               std::size_t maxSize, unsigned seed) {
+    return zb::fuzz::mutateChunks(data, size, maxSize, seed, true);
 }

@@ -1,5 +1,6 @@
 // Imports a fuzzed SoundFont into a scratch directory: a clear error or a set of patches, never
 // a crash.
+#include "fuzz/chunk_mutator.h"
 #include "fuzz_file.h"
 #include "importer/sf_importer.h"
 #include "importer/sound_font.h"
@@ -19,4 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::error_code ec;
     std::filesystem::remove_all(out, ec);
     return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
+                                               std::size_t maxSize, unsigned seed) {
+    return zb::fuzz::mutateChunks(data, size, maxSize, seed, false);
 }

@@ -1,4 +1,5 @@
 // Examines, loads and converts a fuzzed WAV file.
+#include "fuzz/chunk_mutator.h"
 #include "fuzz/fuzz_file.h"
 #include "instruments/wav_header.h"
 #include "instruments/wav_sample.h"
@@ -9,4 +10,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (header.valid)
         zb::instruments::loadWavSamples(file, header);
     return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
+                                               std::size_t maxSize, unsigned seed) {
+    return zb::fuzz::mutateChunks(data, size, maxSize, seed, false);
 }

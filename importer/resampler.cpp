@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace zb::importer {
@@ -11,6 +12,8 @@ namespace {
 constexpr double kOutputRate = 22050;
 constexpr double kHalfTaps = 8;               // half width of the kernel, in periods of the cut-off
 constexpr std::int64_t kMinLoopFrames = 2000; // also leaves a decay room before the loop end
+constexpr double kTooManyFrames = 1e15;
+constexpr double kSmallestRatio = 1.0 / 1024; // a source above 22.5 MHz after tuning
 
 // The source with its loop repeated without end; silence before it and after its end.
 class TLoopedSource final {
@@ -47,49 +50,88 @@ std::int16_t toSample(double v) {
 
 } // namespace
 
+namespace {
+
+// The frames, loop and effective ratio of a resampling, worked out before any data.
+struct TPlan {
+    double ratio = 1; // output frames per source frame, after making the loop whole
+    bool exact = false;
+    bool looped = false;
+    double cutoff = 1, width = 1;
+    std::int64_t frames = 0;
+    std::int64_t loopStart = -1, loopEnd = -1;
+    double centsError = 0;
+};
+
+TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, double sourceRate) {
+    TPlan p;
+    if (n == 0 || !(sourceRate > 0))
+        return p;
+    p.looped = loopEnd > loopStart && loopStart >= 0 && loopEnd <= n;
+    p.ratio = kOutputRate / sourceRate;
+    // A rate tuned far enough down gives more frames than anything could hold, one tuned far
+    // enough up a kernel wider than any sample: such a plan says so by its frame count alone,
+    // before any size is converted to an integer.
+    if (!(static_cast<double>(n) * p.ratio < kTooManyFrames) || !(p.ratio > kSmallestRatio)) {
+        p.frames = std::numeric_limits<std::int64_t>::max();
+        return p;
+    }
+    p.exact = std::abs(p.ratio - 1) < 1e-9;
+    p.cutoff = std::min(1.0, p.ratio) * 0.97;
+    p.width = kHalfTaps / p.cutoff;
+
+    p.frames = static_cast<std::int64_t>(std::floor(static_cast<double>(n - 1) * p.ratio)) + 1;
+    if (p.looped) {
+        const std::int64_t length = loopEnd - loopStart;
+        const auto repeats = std::max<std::int64_t>(
+            1, static_cast<std::int64_t>(std::ceil(static_cast<double>(kMinLoopFrames) /
+                                                   (static_cast<double>(length) * p.ratio))));
+        const std::int64_t period =
+            p.exact ? repeats * length
+                    : std::max<std::int64_t>(
+                          1, std::llround(static_cast<double>(repeats * length) * p.ratio));
+        const double wanted = p.ratio;
+        p.ratio = static_cast<double>(period) / static_cast<double>(repeats * length);
+        p.centsError = 1200 * std::log2(p.ratio / wanted);
+        // The loop starts where the kernel no longer reaches back before the source's loop.
+        p.loopStart = p.exact ? loopStart
+                              : static_cast<std::int64_t>(std::ceil(
+                                    (static_cast<double>(loopStart) + p.width + 1) * p.ratio));
+        p.loopEnd = p.loopStart + period;
+        p.frames = p.loopEnd + 3;
+    }
+    return p;
+}
+
+} // namespace
+
+std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
+                             double sourceRate) {
+    return planOf(frames, loopStart, loopEnd, sourceRate).frames;
+}
+
 TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t loopStart,
                              std::int64_t loopEnd, double sourceRate, double gain) {
     TResampled out;
     const auto n = static_cast<std::int64_t>(source.size());
-    if (n == 0 || !(sourceRate > 0))
+    const TPlan p = planOf(n, loopStart, loopEnd, sourceRate);
+    if (p.frames == 0 || p.frames == std::numeric_limits<std::int64_t>::max())
         return out;
-    const bool looped = loopEnd > loopStart && loopStart >= 0 && loopEnd <= n;
-    const TLoopedSource x(source, looped ? loopStart : 0, looped ? loopEnd : 0);
-    double ratio = kOutputRate / sourceRate; // output frames per source frame
-    const bool exact = std::abs(ratio - 1) < 1e-9;
-    const double cutoff = std::min(1.0, ratio) * 0.97;
-    const double width = kHalfTaps / cutoff;
-
-    std::int64_t frames = static_cast<std::int64_t>(std::floor((n - 1) * ratio)) + 1;
-    if (looped) {
-        const std::int64_t length = loopEnd - loopStart;
-        const auto repeats = std::max<std::int64_t>(
-            1, static_cast<std::int64_t>(std::ceil(kMinLoopFrames / (length * ratio))));
-        const std::int64_t period =
-            exact ? repeats * length
-                  : std::max<std::int64_t>(1, std::llround(repeats * length * ratio));
-        const double wanted = ratio;
-        ratio = static_cast<double>(period) / static_cast<double>(repeats * length);
-        out.centsError = 1200 * std::log2(ratio / wanted);
-        // The loop starts where the kernel no longer reaches back before the source's loop.
-        out.loopStart = exact ? loopStart
-                              : static_cast<std::int64_t>(std::ceil(
-                                    (static_cast<double>(loopStart) + width + 1) * ratio));
-        out.loopEnd = out.loopStart + period;
-        frames = out.loopEnd + 3;
-    }
-
-    out.data.resize(static_cast<std::size_t>(frames));
-    for (std::int64_t j = 0; j < frames; ++j) {
+    const TLoopedSource x(source, p.looped ? loopStart : 0, p.looped ? loopEnd : 0);
+    out.loopStart = p.loopStart;
+    out.loopEnd = p.loopEnd;
+    out.centsError = p.centsError;
+    out.data.resize(static_cast<std::size_t>(p.frames));
+    for (std::int64_t j = 0; j < p.frames; ++j) {
         double v = 0;
-        if (exact) {
+        if (p.exact) {
             v = x.at(j);
         } else {
-            const double t = static_cast<double>(j) / ratio;
-            const auto first = static_cast<std::int64_t>(std::ceil(t - width));
-            const auto last = static_cast<std::int64_t>(std::floor(t + width));
+            const double t = static_cast<double>(j) / p.ratio;
+            const auto first = static_cast<std::int64_t>(std::ceil(t - p.width));
+            const auto last = static_cast<std::int64_t>(std::floor(t + p.width));
             for (std::int64_t i = first; i <= last; ++i)
-                v += x.at(i) * kernel(t - static_cast<double>(i), cutoff, width);
+                v += x.at(i) * kernel(t - static_cast<double>(i), p.cutoff, p.width);
         }
         out.data[static_cast<std::size_t>(j)] = toSample(v * gain);
     }

@@ -21,6 +21,11 @@ struct TResampled {
 // least 2000 output frames and resampled so that it repeats after a whole number of frames:
 // the engine can only loop on whole frames, and a rounded short loop would be out of tune.
 // Uses a Blackman-windowed sinc, with its cut-off lowered when the rate falls.
+// The number of frames resampleForEngine gives for these arguments, without resampling; the
+// largest int64 when the rate is beyond what can be resampled (no data is then made).
+std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
+                             double sourceRate);
+
 TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t loopStart,
                              std::int64_t loopEnd, double sourceRate, double gain);
 

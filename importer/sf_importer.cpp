@@ -195,6 +195,11 @@ private:
             return;
         }
         cut.cents = cents;
+        if (!wavs_.fits(cut)) {
+            summary_.warnings.push_back("sample " + s.name +
+                                        ": too many frames at the engine's rate, skipped");
+            return;
+        }
         const TExportedWav& wav = wavs_.get(cut);
 
         const int middle = (low + high) / 2;

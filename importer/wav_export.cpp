@@ -109,11 +109,34 @@ double TWavExport::lowPassRatio(int sample, double cutoff) {
     return ratio;
 }
 
+TWavExport::TWavExport(const TSoundFont& font, std::filesystem::path dir)
+    : font_(font), dir_(std::move(dir)), budget_(std::int64_t{1} << 24) {
+    for (const auto& s : font.samples())
+        budget_ += 64 * (std::int64_t{s.end} - s.start);
+}
+
+TWavExport::TKey TWavExport::keyOf(const TSampleCut& cut) {
+    return {cut.sample,    cut.start,   cut.end,
+            cut.loopStart, cut.loopEnd, std::lround(cut.cents * 10)};
+}
+
+std::int64_t TWavExport::framesOf(const TSampleCut& cut) const {
+    const TSfSample& s = font_.samples()[static_cast<std::size_t>(cut.sample)];
+    const bool looped = cut.loopEnd > cut.loopStart;
+    return resampledFrames(cut.end - cut.start, looped ? cut.loopStart - cut.start : -1,
+                           looped ? cut.loopEnd - cut.start : -1,
+                           s.sampleRate * std::pow(2.0, cut.cents / 1200));
+}
+
+bool TWavExport::fits(const TSampleCut& cut) const {
+    return files_.count(keyOf(cut)) != 0 || framesOf(cut) <= budget_;
+}
+
 const TExportedWav& TWavExport::get(const TSampleCut& cut) {
-    const TKey key{cut.sample,    cut.start,   cut.end,
-                   cut.loopStart, cut.loopEnd, std::lround(cut.cents * 10)};
+    const TKey key = keyOf(cut);
     if (auto it = files_.find(key); it != files_.end())
         return it->second;
+    budget_ -= framesOf(cut);
 
     const TSfSample& s = font_.samples()[static_cast<std::size_t>(cut.sample)];
     const auto all = font_.sampleData(cut.sample);

@@ -29,9 +29,13 @@ struct TExportedWav {
 
 class TWavExport final {
 public:
-    TWavExport(const TSoundFont& font, std::filesystem::path dir)
-        : font_(font), dir_(std::move(dir)) {}
+    TWavExport(const TSoundFont& font, std::filesystem::path dir);
 
+    // Whether the file for a cut is written already or still fits the import's budget of
+    // frames: resampling a sample of a very low rate, or tuned far down, multiplies its frames,
+    // and a font's few bytes must not fill a disk. The budget is 2^24 frames (12 minutes)
+    // plus 64 times the font's own sample frames.
+    bool fits(const TSampleCut& cut) const;
     // The file for a cut, written on first use. Throws TImportError when it cannot be written.
     const TExportedWav& get(const TSampleCut& cut);
     int count() const { return static_cast<int>(files_.size()); }
@@ -45,7 +49,10 @@ private:
     using TKey = std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long>;
     const TSoundFont& font_;
     std::filesystem::path dir_;
+    static TKey keyOf(const TSampleCut& cut);
+    std::int64_t framesOf(const TSampleCut& cut) const;
     std::map<TKey, TExportedWav> files_;
+    std::int64_t budget_ = 0; // frames that may still be written
     std::map<int, double> rms_;
     std::map<std::pair<int, long>, double> lowPass_;
 };
