@@ -228,6 +228,36 @@ TEST_F(PlayerTest, ARecordFileThatCannotBeCreatedIsReportedAndPlaybackGoesOn) {
     EXPECT_EQ(device.queued(), 3u);
 }
 
+// A fresh installation has no Song folder: the recording makes it. Pausing and resuming keeps
+// one recording: the samples of a play straight through, then the silence of the buffers a
+// start renders ahead.
+TEST_F(PlayerTest, ARecordingPausedAndResumedIsThatOfAPlayStraightThrough) {
+    startWith({midi("little-tune.mid")});
+    std::filesystem::remove_all(path("Song"));
+    form->FormKeyUp('R');
+    const auto record = [&](bool pause) {
+        form->playBtnClick();
+        returnBuffer();
+        if (pause) {
+            form->pauseBtnClick();
+            EXPECT_TRUE(form->paused);
+            form->pauseBtnClick();
+            EXPECT_FALSE(form->paused);
+        }
+        returnAll();
+        std::ifstream in(path("Song/little-tune.WAV"), std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(in), {}};
+    };
+    const std::string straight = record(false);
+    EXPECT_GT(straight.size(), 44u + 3 * 352800u);
+    form->ejectBtnClick();
+    const std::string paused = record(true);
+    ASSERT_GE(paused.size(), straight.size());
+    // Compared without printing: a megabyte of samples.
+    EXPECT_TRUE(paused.compare(44, straight.size() - 44, straight, 44) == 0);
+    EXPECT_EQ(paused.find_first_not_of('\0', straight.size()), std::string::npos);
+}
+
 TEST_F(PlayerTest, MuteReachesTheEngineOfTheLoadedSong) {
     startWith({midi("little-tune.mid")});
     form->playBtnClick();
