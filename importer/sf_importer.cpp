@@ -6,6 +6,7 @@
 #include "instruments/prg_patch.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -91,8 +92,11 @@ public:
                 kept[over[n]][static_cast<std::size_t>(key)] = true;
         }
         std::vector<std::string> out;
+        covered_.reset();
         for (std::size_t i = 0; i < layers.size(); ++i)
             linesOf(layers[i], kept[i], out);
+        if (!out.empty())
+            coverSilentKeys(out);
         return out;
     }
 
@@ -108,27 +112,13 @@ private:
             l.loudness = l.amplitude * wavs_.rms(zone.sample);
             layers.push_back(l);
         };
-        const int sampleCount = static_cast<int>(font_.samples().size());
+        // Exactly the zones that match a key sound, each with its own pan: the halves of a
+        // stereo pair come out as a pair because their zones pan them apart, and a sample's
+        // stereo link brings in nothing that no zone plays.
         for (const auto& zone : preset.zones) {
             if (zone.velLow > 100 || zone.velHigh < 100)
                 continue; // of velocity layers, the one that holds velocity 100
-            const TSfSample& s = font_.samples()[static_cast<std::size_t>(zone.sample)];
-            const int side = (s.type & 4) ? -500 : (s.type & 2) ? 500 : 0;
-            const int pan = zone.get(genPan);
-            add(zone, side != 0 && pan == 0 ? side : pan);
-            // A stereo half whose partner no zone plays brings the partner along.
-            if (side != 0 && s.link >= 0 && s.link < sampleCount) {
-                const bool partnered =
-                    std::any_of(preset.zones.begin(), preset.zones.end(), [&](const TSfZone& o) {
-                        return o.sample == s.link && o.keyLow <= zone.keyHigh &&
-                               zone.keyLow <= o.keyHigh;
-                    });
-                if (!partnered) {
-                    TSfZone other = zone;
-                    other.sample = s.link;
-                    add(other, -side);
-                }
-            }
+            add(zone, zone.get(genPan));
         }
         return layers;
     }
@@ -231,11 +221,43 @@ private:
         v.loopStart = wav.loopStart;
         v.loopEnd = wav.loopEnd;
         const std::string line = formatPrgLine(v);
+        if (v.endPosition >= wav.frames || v.loopEnd >= wav.frames)
+            throw TImportError("internal error: the line written for sample " + s.name +
+                               " lies outside its WAV: " + line);
+        checkedAdd(line, s.name, out);
+        for (int key = low; key <= high; ++key)
+            covered_.set(static_cast<std::size_t>(key));
+    }
 
+    // Keys that no zone covers play a shared silent sample, as a SoundFont player plays
+    // nothing there and goes on: a song must not stop at a key the font leaves out.
+    void coverSilentKeys(std::vector<std::string>& out) {
+        for (int key = 0; key < 128;) {
+            if (covered_.test(static_cast<std::size_t>(key))) {
+                ++key;
+                continue;
+            }
+            int high = key;
+            while (high + 1 < 128 && !covered_.test(static_cast<std::size_t>(high + 1)))
+                ++high;
+            const TExportedWav& wav = wavs_.silence();
+            TPrgLineValues v;
+            v.keyLow = key;
+            v.keyHigh = high;
+            v.wavName = wav.name;
+            v.baseKey = key;
+            v.endPosition = wav.frames - 1;
+            checkedAdd(formatPrgLine(v), "silence", out);
+            key = high + 1;
+        }
+    }
+
+    static void checkedAdd(const std::string& line, const std::string& sample,
+                           std::vector<std::string>& out) {
         auto table = std::make_unique<instruments::prgEntryRec>();
         const auto code = instruments::parsePrgLine(*table, line);
-        if (code != instruments::prgOk || v.endPosition >= wav.frames || v.loopEnd >= wav.frames)
-            throw TImportError("internal error: the line written for sample " + s.name +
+        if (code != instruments::prgOk)
+            throw TImportError("internal error: the line written for sample " + sample +
                                " does not read back (code " + std::to_string(code) + "): " + line);
         out.push_back(line);
     }
@@ -243,6 +265,7 @@ private:
     const TSoundFont& font_;
     TWavExport& wavs_;
     TImportSummary& summary_;
+    std::bitset<128> covered_; // keys of the current preset that a line plays
 };
 
 void writePrg(const fs::path& path, const std::vector<std::string>& lines) {

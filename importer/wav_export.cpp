@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <vector>
 
 namespace zb::importer {
 
@@ -64,6 +65,18 @@ void writeWav(const std::filesystem::path& path, std::span<const std::int16_t> d
     out.write(file.data(), static_cast<std::streamsize>(file.size()));
     if (!out)
         throw TImportError("cannot write " + path.string());
+}
+
+const TExportedWav& TWavExport::silence() {
+    if (!silence_) {
+        TExportedWav wav;
+        wav.name = "silence.WAV"; // no sample's name: those end in _<number>
+        wav.frames = 16;
+        const std::vector<std::int16_t> zeros(static_cast<std::size_t>(wav.frames), 0);
+        writeWav(dir_ / wav.name, zeros, kOutputRate);
+        silence_ = wav;
+    }
+    return *silence_;
 }
 
 double TWavExport::rms(int sample) {

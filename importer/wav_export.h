@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <span>
 #include <string>
 #include <tuple>
@@ -38,7 +39,9 @@ public:
     bool fits(const TSampleCut& cut) const;
     // The file for a cut, written on first use. Throws TImportError when it cannot be written.
     const TExportedWav& get(const TSampleCut& cut);
-    int count() const { return static_cast<int>(files_.size()); }
+    // A few frames of silence, written on first use, for the keys that no zone covers.
+    const TExportedWav& silence();
+    int count() const { return static_cast<int>(files_.size()) + (silence_ ? 1 : 0); }
     // Root mean square of a sample's data (font scale), for ranking layers by loudness.
     double rms(int sample);
     // How much a low-pass at `cutoff` Hz (on the data at its own rate) lowers a sample's RMS:
@@ -53,6 +56,7 @@ private:
     std::int64_t framesOf(const TSampleCut& cut) const;
     std::map<TKey, TExportedWav> files_;
     std::int64_t budget_ = 0; // frames that may still be written
+    std::optional<TExportedWav> silence_;
     std::map<int, double> rms_;
     std::map<std::pair<int, long>, double> lowPass_;
 };

@@ -84,7 +84,9 @@ TEST(SfImport, AttenuationDividesTheLevelAsCommonPlayersDo) {
     EXPECT_NEAR(20 * std::log10(volume(*soft) / volume(*loud)), 6.0, 0.05);
 }
 
-TEST(SfImport, StereoSamplesBecomeTwoEntriesPannedLeftAndRight) {
+// Only the zones that match a key sound, each with its own pan: a stereo half brings no partner
+// through its sample link, and the pair that two zones play comes out as those zones pan it.
+TEST(SfImport, ExactlyTheZonesSamplesSoundWithTheirOwnPan) {
     auto font = basicFont();
     auto left = font.samples[0];
     left.name = "Left";
@@ -96,15 +98,40 @@ TEST(SfImport, StereoSamplesBecomeTwoEntriesPannedLeftAndRight) {
     right.link = 2;
     font.samples.push_back(left);
     font.samples.push_back(right);
-    font.instruments[0].zones = {{{{54, 1}}, 2}}; // the right half comes along by its link
-    const auto imported = importFont(font);
-    const auto lines = entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG");
-    std::vector<std::string> pans;
+    font.instruments[0].zones = {{{{54, 1}}, 2}};
+    const auto alone = importFont(font);
+    const auto lines = entryLines(alone->dir.path() / "out" / "PRG" / "0.PRG");
     for (const auto& line : lines)
+        EXPECT_EQ(fields(line)[1].rfind("Left_", 0), 0U) << line;
+    EXPECT_EQ(fields(lines[0])[4], "64");
+
+    font.instruments[0].zones = {{{{17, -500}, {54, 1}}, 2}, {{{17, 500}, {54, 1}}, 3}};
+    const auto pair = importFont(font);
+    std::vector<std::string> pans;
+    for (const auto& line : entryLines(pair->dir.path() / "out" / "PRG" / "0.PRG"))
         if (fields(line)[0] == "C5-B5")
             pans.push_back(fields(line)[4]);
     std::sort(pans.begin(), pans.end());
     EXPECT_EQ(pans, (std::vector<std::string>{"0", "127"}));
+}
+
+// Keys outside every zone play the shared silent sample: a song that strikes them compiles
+// and plays on, as in a SoundFont player.
+TEST(SfImport, EveryKeyIsCoveredAndUncoveredKeysAreSilent) {
+    const auto imported = importFont(basicFont());
+    const fs::path out = imported->dir.path() / "out";
+    for (const char* file : {"0.PRG", "D0.PRG"}) {
+        std::vector<int> lines(128, 0);
+        for (const auto& text : entryLines(out / "PRG" / file, true)) {
+            auto table = std::make_unique<instruments::prgEntryRec>();
+            ASSERT_EQ(instruments::parsePrgLine(*table, text), instruments::prgOk);
+            for (int key = 0; key < 128; ++key)
+                lines[static_cast<std::size_t>(key)] += table->entryCount[key];
+        }
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), 0), 0) << file;
+    }
+    const auto silence = wavFrames(out / "WAV" / "silence.WAV");
+    EXPECT_EQ(std::count(silence.begin(), silence.end(), 0), 16);
 }
 
 TEST(SfImport, KeepsTheSixLoudestLayersOfAKey) {
