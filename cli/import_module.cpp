@@ -1,4 +1,4 @@
-// The import module of zorbel-cli: the SoundFont import and with it libgig.
+// The import module of zorbel-cli: the SoundFont import, loaded only by import-sf2.
 #include "cli/import_options.h"
 #include "importer/sf_importer.h"
 #include "importer/sound_font.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 // What zorbel-cli import-sf2 hands to the import module (zorbel-cli-import.so), which holds
-// everything that needs libgig.
+// the SoundFont import.
 namespace zb::cli {
 
 struct TImportArgs {

@@ -11,15 +11,9 @@ namespace zb::cli {
 namespace {
 
 int runImport(const TImportArgs& args) {
-#ifdef ZB_HAVE_IMPORTER
     auto* import = reinterpret_cast<TImportFunction>(
         moduleSymbol(kImportModule, kImportSymbol, "SoundFont import"));
     return import != nullptr ? import(&args) : 1;
-#else
-    (void)args;
-    std::cerr << "zorbel-cli: import-sf2 was built without libgig (install libgig-dev)\n";
-    return 1;
-#endif
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #pragma once
 
-// Modules of zorbel-cli: the parts that need a large library (Qt for the sound output, libgig
-// for the SoundFont import) live in shared objects beside the executable and are loaded only by
-// the commands that need them, so that rendering, dumping and checking start without them.
+// Modules of zorbel-cli: the sound output (with Qt) and the SoundFont import live in shared
+// objects beside the executable and are loaded only by the commands that need them, so that
+// rendering, dumping and checking start without them.
 namespace zb::cli {
 
 // The entry point name of module file (in the program directory), loaded on first use and kept

@@ -1,8 +1,6 @@
 #include "importer/sound_font.h"
 
-#include "importer/riff_check.h"
-
-#include <SF.h>
+#include "importer/sf_tables.h"
 
 #include <algorithm>
 #include <bitset>
@@ -15,15 +13,48 @@ namespace zb::importer {
 
 namespace {
 
-// libgig keeps the bag and generator lists of a font protected; the import reads them directly.
-class TGigFont final : public sf2::File {
+using TBytes = TSfTables::TBytes;
+
+// One record of a checked table: its fields are there (the table is a whole number of records).
+class TRecord final {
 public:
-    explicit TGigFont(RIFF::File* riff) : sf2::File(riff) {}
-    const std::vector<sf2::PresetBag>& presetBags() const { return PresetBags; }
-    const std::vector<sf2::GenList>& presetGens() const { return PresetGenLists; }
-    const std::vector<sf2::InstBag>& instBags() const { return InstBags; }
-    const std::vector<sf2::GenList>& instGens() const { return InstGenLists; }
+    TRecord(TBytes table, std::size_t size, std::size_t index)
+        : bytes_(table.subspan(index * size, size)) {}
+    std::uint32_t u8(std::size_t at) const { return bytes_[at]; }
+    std::uint32_t u16(std::size_t at) const { return u8(at) | u8(at + 1) << 8; }
+    std::uint32_t u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
+    std::string name() const { return {reinterpret_cast<const char*>(bytes_.data()), 20}; }
+
+private:
+    TBytes bytes_;
 };
+
+// A bag: where its generators begin in the generator table.
+struct TBag {
+    std::size_t genIndex = 0;
+};
+
+// A generator as the file holds it: operator and the two bytes of its amount.
+struct TGen {
+    int oper = 0;
+    std::uint32_t low = 0, high = 0;
+};
+
+std::vector<TBag> bagsOf(TBytes table) {
+    std::vector<TBag> bags(table.size() / 4);
+    for (std::size_t i = 0; i < bags.size(); ++i)
+        bags[i].genIndex = TRecord(table, 4, i).u16(0);
+    return bags;
+}
+
+std::vector<TGen> gensOf(TBytes table) {
+    std::vector<TGen> gens(table.size() / 4);
+    for (std::size_t i = 0; i < gens.size(); ++i) {
+        const TRecord r(table, 4, i);
+        gens[i] = {static_cast<int>(r.u16(0)), r.u8(2), r.u8(3)};
+    }
+    return gens;
+}
 
 // The generators one zone sets, as written in the file.
 struct TRawZone {
@@ -38,30 +69,30 @@ struct TZoneList {
     std::vector<TRawZone> zones; // each ends with its terminal generator (instrument or sample)
 };
 
-int amountOf(const sf2::GenList& gen, int oper) {
+int amountOf(const TGen& gen, int oper) {
+    const auto word = static_cast<int>(gen.low | gen.high << 8);
     if (oper == genKeyRange || oper == genVelRange)
-        return gen.GenAmount.ranges.byLo | (gen.GenAmount.ranges.byHi << 8);
+        return word; // low key or velocity in the low byte, high in the high byte
     if (oper == genInstrument || oper == genSampleId || oper == genSampleModes)
-        return gen.GenAmount.wAmount;
-    return gen.GenAmount.shAmount;
+        return word; // unsigned
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(word));
 }
 
 // Reads the zones of bags first..last-1. `terminal` is the generator that ends a zone.
-template <typename Bag, typename GenIndex>
-TZoneList readZones(const std::vector<Bag>& bags, const std::vector<sf2::GenList>& gens,
-                    std::size_t first, std::size_t last, int terminal, GenIndex genIndex) {
+TZoneList readZones(const std::vector<TBag>& bags, const std::vector<TGen>& gens, std::size_t first,
+                    std::size_t last, int terminal) {
     if (first > last || last >= bags.size())
         throw TImportError("zone list out of range");
     TZoneList list;
     for (std::size_t b = first; b < last; ++b) {
-        const std::size_t g1 = genIndex(bags[b]);
-        const std::size_t g2 = genIndex(bags[b + 1]);
+        const std::size_t g1 = bags[b].genIndex;
+        const std::size_t g2 = bags[b + 1].genIndex;
         if (g1 > g2 || g2 > gens.size())
             throw TImportError("generator list out of range");
         TRawZone zone;
         bool terminated = false;
         for (std::size_t g = g1; g < g2 && !terminated; ++g) {
-            const int oper = gens[g].GenOper;
+            const int oper = gens[g].oper;
             if (oper < 0 || oper >= genCount)
                 continue;
             zone.value[static_cast<std::size_t>(oper)] = amountOf(gens[g], oper);
@@ -142,75 +173,63 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
     if (!std::filesystem::is_regular_file(path, ec))
         throw TImportError(path + ": no such SoundFont file");
     try {
-        {
-            std::ifstream in(path, std::ios::binary);
-            const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                                  std::istreambuf_iterator<char>());
-            if (!in.eof() && in.fail())
-                throw TImportError("cannot be read");
-            checkSoundFontStructure(bytes);
-        }
-        RIFF::File riff(path);
-        TGigFont font(&riff);
-        if (font.pInfo)
-            bankName_ = cleanName(font.pInfo->BankName);
+        std::ifstream in(path, std::ios::binary);
+        const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                              std::istreambuf_iterator<char>());
+        if (!in.eof() && in.fail())
+            throw TImportError("cannot be read");
+        const TSfTables t = readSoundFontTables(bytes);
+        bankName_ = cleanName(t.bankName);
 
-        const int sampleCount = font.GetSampleCount();
-        RIFF::Chunk* data = nullptr;
+        // Every table ends with a terminal record, which is no sample, instrument or preset.
+        const int sampleCount = static_cast<int>(t.shdr.size() / 46) - 1;
         for (int i = 0; i < sampleCount; ++i) {
-            sf2::Sample* s = font.GetSample(i);
+            const TRecord r(t.shdr, 46, static_cast<std::size_t>(i));
             TSfSample out;
-            out.name = cleanName(s->Name);
-            out.start = s->Start;
-            out.end = s->End;
-            out.loopStart = s->StartLoop;
-            out.loopEnd = s->EndLoop;
-            out.sampleRate = s->SampleRate;
-            out.originalPitch = s->OriginalPitch;
-            out.pitchCorrection = static_cast<std::int8_t>(s->PitchCorrection);
-            out.link = s->SampleLink;
-            out.type = s->SampleType;
+            out.name = cleanName(r.name());
+            out.start = r.u32(20);
+            out.end = r.u32(24);
+            out.loopStart = r.u32(28);
+            out.loopEnd = r.u32(32);
+            out.sampleRate = r.u32(36);
+            out.originalPitch = static_cast<int>(r.u8(40));
+            out.pitchCorrection = static_cast<std::int8_t>(r.u8(41));
+            out.link = static_cast<int>(r.u16(42));
+            out.type = static_cast<int>(r.u16(44));
             samples_.push_back(out);
-            data = s->pCkSmpl;
         }
-        if (data) {
-            sampleChunk_.resize(data->GetSize());
-            data->SetPos(0);
-            if (data->Read(sampleChunk_.data(), sampleChunk_.size(), 1) != sampleChunk_.size())
-                throw TImportError(path + ": the sample data is truncated");
-        }
-        for (const auto& s : samples_)
-            if (s.end < s.start || std::uint64_t{s.end} * 2 > sampleChunk_.size())
-                throw TImportError(path + ": sample \"" + s.name +
-                                   "\" lies outside the sample data");
+        if (sampleCount > 0)
+            sampleChunk_.assign(t.smpl.begin(), t.smpl.end());
 
-        const auto& pBags = font.presetBags();
-        const auto& iBags = font.instBags();
-        const int presetCount = font.GetPresetCount();
-        const int instrumentCount = font.GetInstrumentCount();
-        auto presetGen = [](const sf2::PresetBag& b) { return std::size_t{b.GenNdx}; };
-        auto instGen = [](const sf2::InstBag& b) { return std::size_t{b.InstGenNdx}; };
+        const auto pBags = bagsOf(t.pbag);
+        const auto iBags = bagsOf(t.ibag);
+        const auto pGens = gensOf(t.pgen);
+        const auto iGens = gensOf(t.igen);
+        const int presetCount = static_cast<int>(t.phdr.size() / 38) - 1;
+        const int instrumentCount = static_cast<int>(t.inst.size() / 22) - 1;
+        const auto presetBag = [&](int p) {
+            return std::size_t{TRecord(t.phdr, 38, static_cast<std::size_t>(p)).u16(24)};
+        };
+        const auto instrumentBag = [&](int i) {
+            return std::size_t{TRecord(t.inst, 22, static_cast<std::size_t>(i)).u16(20)};
+        };
         const auto defaults = defaultGenerators();
         for (int p = 0; p < presetCount; ++p) {
-            sf2::Preset* preset = font.GetPreset(p);
-            const std::size_t last =
-                p + 1 < presetCount ? font.GetPreset(p + 1)->PresetBagNdx : pBags.size() - 1;
-            const TZoneList pz = readZones(pBags, font.presetGens(), preset->PresetBagNdx, last,
-                                           genInstrument, presetGen);
+            const TRecord preset(t.phdr, 38, static_cast<std::size_t>(p));
+            const std::size_t last = p + 1 < presetCount ? presetBag(p + 1) : pBags.size() - 1;
+            const TZoneList pz = readZones(pBags, pGens, presetBag(p), last, genInstrument);
             TSfPreset out;
-            out.name = cleanName(preset->Name);
-            out.bank = preset->Bank;
-            out.program = preset->PresetNum;
+            out.name = cleanName(preset.name());
+            out.bank = static_cast<int>(preset.u16(22));
+            out.program = static_cast<int>(preset.u16(20));
             for (const auto& pzone : pz.zones) {
                 const int inst = pzone.at(genInstrument);
                 if (inst >= instrumentCount)
                     throw TImportError("preset " + out.name + " names a missing instrument");
-                const std::size_t iFirst = font.GetInstrument(inst)->InstBagNdx;
-                const std::size_t iLast = inst + 1 < instrumentCount
-                                              ? font.GetInstrument(inst + 1)->InstBagNdx
-                                              : iBags.size() - 1;
+                const std::size_t iLast =
+                    inst + 1 < instrumentCount ? instrumentBag(inst + 1) : iBags.size() - 1;
                 const TZoneList iz =
-                    readZones(iBags, font.instGens(), iFirst, iLast, genSampleId, instGen);
+                    readZones(iBags, iGens, instrumentBag(inst), iLast, genSampleId);
                 for (const auto& izone : iz.zones) {
                     TSfZone zone;
                     rangeOf(izone, iz.global, genKeyRange, zone.keyLow, zone.keyHigh);
@@ -241,8 +260,6 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
             }
             presets_.push_back(std::move(out));
         }
-    } catch (const RIFF::Exception& e) {
-        throw TImportError(path + ": not a usable SoundFont: " + e.Message);
     } catch (const TImportError& e) {
         const std::string what = e.what();
         if (what.rfind(path, 0) == 0)

@@ -11,9 +11,8 @@
 // A SoundFont 2 file read into plain values: its presets with every playable zone resolved
 // (preset and instrument levels combined), and its samples with their 16-bit data.
 //
-// libgig reads the RIFF structure, the sample headers and the generator lists and checks their
-// indices; the generators themselves are interpreted here, because libgig leaves out initial
-// attenuation and scales pan wrongly, and both decide how loud and where an instrument sounds.
+// The tables are read and checked by the importer itself (importer/sf_tables.h); the
+// generators are interpreted here, preset and instrument levels combined.
 namespace zb::importer {
 
 // Everything that makes a font unusable: unreadable, truncated, inconsistent. The message is

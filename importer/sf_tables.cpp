@@ -1,4 +1,4 @@
-#include "importer/riff_check.h"
+#include "importer/sf_tables.h"
 
 #include "importer/sound_font.h"
 #include "instruments/span_reader.h"
@@ -86,7 +86,7 @@ void checkIndices(TBytes records, std::size_t size, std::size_t offset, std::siz
 
 } // namespace
 
-void checkSoundFontStructure(TBytes file) {
+TSfTables readSoundFontTables(TBytes file) {
     TSpanReader reader(file);
     const auto riff = reader.tag();
     const auto riffSize = reader.u32();
@@ -102,7 +102,7 @@ void checkSoundFontStructure(TBytes file) {
         listOf(top, list);
     const auto sdta = chunksOf(listOf(top, "sdta"), "sdta");
     const auto pdta = chunksOf(listOf(top, "pdta"), "pdta");
-    chunksOf(listOf(top, "INFO"), "INFO");
+    const auto info = chunksOf(listOf(top, "INFO"), "INFO");
     const std::size_t sampleFrames = sdta.count("smpl") ? sdta.at("smpl").size() / 2 : 0;
 
     const TBytes phdr = table(pdta, "phdr", 38, 2);
@@ -127,6 +127,19 @@ void checkSoundFontStructure(TBytes file) {
         if (start > end || end > sampleFrames)
             throw TImportError("sample \"" + name + "\" lies outside the sample data");
     }
+    TSfTables tables;
+    if (const auto it = info.find("INAM"); it != info.end())
+        tables.bankName.assign(reinterpret_cast<const char*>(it->second.data()), it->second.size());
+    if (sdta.count("smpl"))
+        tables.smpl = sdta.at("smpl").first(sampleFrames * 2);
+    tables.phdr = phdr;
+    tables.pbag = pbag;
+    tables.pgen = pgen;
+    tables.inst = inst;
+    tables.ibag = ibag;
+    tables.igen = igen;
+    tables.shdr = shdr;
+    return tables;
 }
 
 } // namespace zb::importer
