@@ -4,13 +4,20 @@
 #include "importer/sound_font.h"
 
 #include <iostream>
+#include <unistd.h>
 
 extern "C" __attribute__((visibility("default"))) int
 zbImportSoundFont(const zb::cli::TImportArgs* args) {
     namespace importer = zb::importer;
     try {
-        const auto summary =
-            importer::importSoundFont(args->font, args->outDir, {args->bank, args->drumBank});
+        importer::TImportOptions options{args->bank, args->drumBank, {}};
+        // A progress line on a terminal; nothing in a log or a pipe.
+        if (isatty(STDERR_FILENO) != 0)
+            options.progress = [](int done, int total) {
+                std::cerr << "\rImporting preset " << done << " of " << total
+                          << (done == total ? "\r\033[K" : "") << std::flush;
+            };
+        const auto summary = importer::importSoundFont(args->font, args->outDir, options);
         for (const auto& warning : summary.warnings)
             std::cerr << "zorbel-cli: warning: " << warning << "\n";
         std::cout << "Imported " << summary.melodicPrograms << " programs and "

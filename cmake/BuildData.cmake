@@ -15,22 +15,34 @@ file(WRITE ${CMAKE_BINARY_DIR}/bin/ZbL/DemoList.new "${demoList}")
 configure_file(${CMAKE_BINARY_DIR}/bin/ZbL/DemoList.new ${CMAKE_BINARY_DIR}/bin/ZbL/DemoList COPYONLY)
 file(REMOVE ${CMAKE_BINARY_DIR}/bin/ZbL/DemoList.new)
 
-# Default instrument set: Debian's TimGM6mb SoundFont imported by zorbel-cli. Not part of
+# Default instrument set: the General MIDI font Debian's own MIDI players use by default
+# (default-GM.sf2, from fluid-soundfont-gm), else TimGM6mb, imported by zorbel-cli. Not part of
 # "all" unless ZB_DEFAULT_SET is on, since the import takes a while in sanitizer builds and the
 # tests do not need it; scripts/run-main builds the target. The stamp makes it run once, and
 # again only when the font or the import code changed.
-set(ZB_DEFAULT_FONT /usr/share/sounds/sf2/TimGM6mb.sf2 CACHE FILEPATH
-    "SoundFont imported as the default instrument set")
+if(EXISTS /usr/share/sounds/sf2/default-GM.sf2)
+    set(zb_system_font /usr/share/sounds/sf2/default-GM.sf2)
+else()
+    set(zb_system_font /usr/share/sounds/sf2/TimGM6mb.sf2)
+endif()
+set(ZB_DEFAULT_FONT "" CACHE FILEPATH
+    "SoundFont imported as the default instrument set (empty: the system's default font)")
+set(zb_default_font ${ZB_DEFAULT_FONT})
+if(NOT zb_default_font)
+    set(zb_default_font ${zb_system_font})
+endif()
+# What the set was imported from, for the measuring scripts under bench/.
+file(WRITE ${CMAKE_BINARY_DIR}/default-font.txt "${zb_default_font}\n")
 option(ZB_DEFAULT_SET "Import the default instrument set with every build" OFF)
 if(TARGET zb::importer)
     set(stamp ${CMAKE_BINARY_DIR}/bin/PRG/.default-set.stamp)
     add_custom_command(
         OUTPUT ${stamp}
         COMMAND ${CMAKE_COMMAND} -E rm -rf ${CMAKE_BINARY_DIR}/bin/PRG ${CMAKE_BINARY_DIR}/bin/WAV
-        COMMAND $<TARGET_FILE:zorbel-cli> import-sf2 ${ZB_DEFAULT_FONT} ${CMAKE_BINARY_DIR}/bin
+        COMMAND $<TARGET_FILE:zorbel-cli> import-sf2 ${zb_default_font} ${CMAKE_BINARY_DIR}/bin
         COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
-        DEPENDS ${ZB_DEFAULT_FONT} zorbel-cli-import
-        COMMENT "Importing the default instrument set from ${ZB_DEFAULT_FONT}"
+        DEPENDS ${zb_default_font} zorbel-cli-import
+        COMMENT "Importing the default instrument set from ${zb_default_font}"
         VERBATIM)
     if(ZB_DEFAULT_SET)
         add_custom_target(default-instruments ALL DEPENDS ${stamp})

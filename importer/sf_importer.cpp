@@ -296,7 +296,11 @@ TImportSummary importSoundFont(const std::string& fontPath, const std::string& o
     TWavExport wavs(font, wavDir);
     TPresetWriter writer(font, wavs, summary);
     const std::string fontName = printable(fs::path(fontPath).filename().string());
+    const int presetCount = static_cast<int>(font.presets().size());
+    int done = 0;
     for (const auto& preset : font.presets()) {
+        if (options.progress)
+            options.progress(done++, presetCount);
         const bool melodic = preset.bank == options.bank && preset.program < 128;
         const bool drum = !melodic && preset.bank == options.drumBank && preset.program < 128;
         if (!melodic && !drum)
@@ -324,6 +328,8 @@ TImportSummary importSoundFont(const std::string& fontPath, const std::string& o
         writePrg(prgDir / file, lines);
         ++(drum ? summary.drumPrograms : summary.melodicPrograms);
     }
+    if (options.progress)
+        options.progress(presetCount, presetCount);
     summary.wavFiles = wavs.count();
     if (summary.melodicPrograms + summary.drumPrograms == 0)
         throw TImportError(fontPath + ": no preset in bank " + std::to_string(options.bank) +

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ namespace zb::importer {
 struct TImportOptions {
     int bank = 0;       // melodic presets: <program>.PRG
     int drumBank = 128; // drum kits: D<program>.PRG
+    // Told after each preset of the font: how many are done of how many.
+    std::function<void(int done, int total)> progress;
 };
 
 struct TImportSummary {

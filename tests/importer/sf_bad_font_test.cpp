@@ -88,7 +88,7 @@ TEST(SfBadFont, SampleReachingPastTheDataIsAnError) {
 TEST(SfBadFont, FontWithoutTheChosenBanksIsAnError) {
     TTempDir dir;
     const auto path = dir.write("font.sf2", buildSf2(basicFont()));
-    EXPECT_THROW(importer::importSoundFont(path, (dir.path() / "out").string(), {3, 4}),
+    EXPECT_THROW(importer::importSoundFont(path, (dir.path() / "out").string(), {3, 4, {}}),
                  TImportError);
 }
 

@@ -159,7 +159,7 @@ TEST(SfImport, KeepsTheSixLoudestLayersOfAKey) {
 TEST(SfImport, BankOptionsChooseWhichPresetsAreImported) {
     auto font = basicFont();
     font.presets.push_back({"Other Lead", 5, 8, font.presets[0].zones});
-    const auto imported = importFont(font, {8, 128});
+    const auto imported = importFont(font, {8, 128, {}});
     const fs::path prg = imported->dir.path() / "out" / "PRG";
     EXPECT_TRUE(fs::exists(prg / "5.PRG"));
     EXPECT_FALSE(fs::exists(prg / "0.PRG"));
