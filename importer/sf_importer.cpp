@@ -173,8 +173,16 @@ private:
                             32768LL * z.get(genStartLoopCoarseOffset);
             cut.loopEnd = std::int64_t{s.loopEnd} + z.get(genEndLoopOffset) +
                           32768LL * z.get(genEndLoopCoarseOffset);
-            if (cut.loopStart < cut.start || cut.loopEnd > cut.end ||
-                cut.loopEnd <= cut.loopStart) {
+            // A loop reaching outside the sample is moved inside it, as SoundFont players
+            // correct such loop points; one that leaves nothing to loop is dropped.
+            if (cut.loopStart < cut.start || cut.loopEnd > cut.end) {
+                cut.loopStart = std::clamp(cut.loopStart, cut.start, cut.end);
+                cut.loopEnd = std::clamp(cut.loopEnd, cut.start, cut.end);
+                if (cut.loopEnd > cut.loopStart)
+                    summary_.warnings.push_back("sample " + s.name +
+                                                ": loop moved inside the sample");
+            }
+            if (cut.loopEnd <= cut.loopStart) {
                 summary_.warnings.push_back("sample " + s.name +
                                             ": loop outside the sample, played without loop");
                 cut.loopStart = cut.loopEnd = 0;
@@ -293,6 +301,7 @@ TImportSummary importSoundFont(const std::string& fontPath, const std::string& o
         throw TImportError("cannot create " + outDir + "/PRG and WAV: " + ec.message());
 
     TImportSummary summary;
+    summary.warnings = font.warnings();
     TWavExport wavs(font, wavDir);
     TPresetWriter writer(font, wavs, summary);
     const std::string fontName = printable(fs::path(fontPath).filename().string());

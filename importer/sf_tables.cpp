@@ -3,7 +3,6 @@
 #include "importer/sound_font.h"
 #include "instruments/span_reader.h"
 
-#include <cstring>
 #include <map>
 #include <string>
 
@@ -67,11 +66,6 @@ std::uint32_t field16(TBytes records, std::size_t at, std::size_t offset) {
     return *reader.u16();
 }
 
-std::uint32_t field32(TBytes records, std::size_t at, std::size_t offset) {
-    TSpanReader reader(records.subspan(at + offset, 4));
-    return *reader.u32();
-}
-
 // Record r's 16-bit index at `offset` must not fall, and must stay within `limit`.
 void checkIndices(TBytes records, std::size_t size, std::size_t offset, std::size_t limit,
                   const std::string& name) {
@@ -120,13 +114,6 @@ TSfTables readSoundFontTables(TBytes file) {
     checkIndices(inst, 22, 20, ibag.size() / 4 - 1, "inst");
     checkIndices(ibag, 4, 0, igen.size() / 4 - 1, "ibag");
     checkIndices(ibag, 4, 2, imod.size() / 10 - 1, "ibag");
-    for (std::size_t at = 0; at + 46 < shdr.size(); at += 46) { // the last is the terminal
-        const std::uint32_t start = field32(shdr, at, 20), end = field32(shdr, at, 24);
-        const std::string name(reinterpret_cast<const char*>(shdr.data() + at),
-                               strnlen(reinterpret_cast<const char*>(shdr.data() + at), 20));
-        if (start > end || end > sampleFrames)
-            throw TImportError("sample \"" + name + "\" lies outside the sample data");
-    }
     TSfTables tables;
     if (const auto it = info.find("INAM"); it != info.end())
         tables.bankName.assign(reinterpret_cast<const char*>(it->second.data()), it->second.size());

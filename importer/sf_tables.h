@@ -14,7 +14,7 @@ struct TSfTables {
     using TBytes = std::span<const std::uint8_t>;
     std::string bankName; // INAM, empty when missing
     TBytes smpl;          // 16-bit sample data; empty when the font has none
-    TBytes phdr, pbag, pgen, inst, ibag, igen, shdr;
+    TBytes phdr, pbag, pgen, inst, ibag, igen, shdr; // sample ranges are not checked here
 };
 
 // Throws TImportError (importer/sound_font.h) naming the first fault. The spans point into file.

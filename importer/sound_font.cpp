@@ -196,6 +196,14 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
             out.pitchCorrection = static_cast<std::int8_t>(r.u8(41));
             out.link = static_cast<int>(r.u16(42));
             out.type = static_cast<int>(r.u16(44));
+            // A sample reaching outside the data cannot be played; SoundFont players disable
+            // it and play the rest of the font.
+            if (!(out.type & 0x8000) && (out.start > out.end || out.end > t.smpl.size() / 2)) {
+                warnings_.push_back("sample " + out.name +
+                                    " lies outside the sample data, not played");
+                out.type |= 0x8000;
+                out.start = out.end = 0;
+            }
             samples_.push_back(out);
         }
         if (sampleCount > 0)
@@ -242,7 +250,7 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
                     if (zone.sample >= sampleCount)
                         throw TImportError("an instrument names a missing sample");
                     if (samples_[static_cast<std::size_t>(zone.sample)].type & 0x8000)
-                        continue; // ROM samples have no data in the file
+                        continue; // ROM samples (and disabled ones) have no data in the file
                     for (int g = 0; g < genCount; ++g) {
                         const auto i = static_cast<std::size_t>(g);
                         zone.gen[i] = izone.has(g)                     ? izone.at(g)

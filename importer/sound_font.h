@@ -105,6 +105,8 @@ public:
     const std::string& bankName() const { return bankName_; }
     const std::vector<TSfPreset>& presets() const { return presets_; }
     const std::vector<TSfSample>& samples() const { return samples_; }
+    // Faults of the font that reading it corrected or worked around.
+    const std::vector<std::string>& warnings() const { return warnings_; }
     // The frames of sample i (its start..end), as 16-bit values.
     std::vector<std::int16_t> sampleData(int i) const;
 
@@ -113,6 +115,7 @@ private:
     std::string bankName_;
     std::vector<TSfPreset> presets_;
     std::vector<TSfSample> samples_;
+    std::vector<std::string> warnings_;
     std::vector<std::uint8_t> sampleChunk_; // the raw 16-bit "smpl" chunk
 };
 

@@ -1,6 +1,8 @@
 #include "importer/import_helpers.h"
 #include "importer/sound_font.h"
 
+#include <algorithm>
+
 namespace zb::test {
 namespace {
 
@@ -79,10 +81,27 @@ TEST(SfBadFont, EveryChunkSizeAroundTheEdgesFailsCleanly) {
     EXPECT_GT(sizeFields.size(), 15U);
 }
 
-TEST(SfBadFont, SampleReachingPastTheDataIsAnError) {
+// A sample reaching past the data is not played, as in SoundFont players, and the rest of the
+// font imports; a font left with nothing to play is an error.
+TEST(SfBadFont, SampleReachingPastTheDataIsLeftOut) {
     auto font = basicFont();
     font.sampleEndShift = 100000;
     EXPECT_NE(messageOf(buildSf2(font)), "");
+    font.sampleEndShift = 0;
+    auto bad = font.samples[0];
+    bad.name = "Broken";
+    font.samples.push_back(bad);
+    std::string bytes = buildSf2(font);
+    const auto at = bytes.find("Broken");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 24 + 3] = 0x7F; // its end, far past the data
+    TTempDir dir;
+    const auto summary =
+        importer::importSoundFont(dir.write("font.sf2", bytes), (dir.path() / "out").string());
+    EXPECT_EQ(summary.melodicPrograms, 1);
+    EXPECT_NE(std::find(summary.warnings.begin(), summary.warnings.end(),
+                        "sample Broken lies outside the sample data, not played"),
+              summary.warnings.end());
 }
 
 TEST(SfBadFont, FontWithoutTheChosenBanksIsAnError) {
