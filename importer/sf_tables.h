@@ -13,7 +13,7 @@ namespace zb::importer {
 struct TSfTables {
     using TBytes = std::span<const std::uint8_t>;
     std::string bankName; // INAM, empty when missing
-    TBytes smpl;          // 16-bit sample data; empty when the font has none
+    TBytes smpl; // 16-bit sample data, or Ogg Vorbis streams (SF3); empty when the font has none
     TBytes phdr, pbag, pgen, inst, ibag, igen, shdr; // sample ranges are not checked here
 };
 

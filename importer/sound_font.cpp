@@ -1,6 +1,7 @@
 #include "importer/sound_font.h"
 
 #include "importer/sf_tables.h"
+#include "importer/vorbis_decode.h"
 
 #include <algorithm>
 #include <bitset>
@@ -168,6 +169,39 @@ std::array<int, genCount> defaultGenerators() {
     return d;
 }
 
+// SF3: the sample's Ogg Vorbis stream, bytes start..end of the sample chunk, is decoded and
+// appended after the chunk's frames; its loop, counted from the sample's first frame, moves
+// with it. A stream that does not decode leaves the sample out, with a warning.
+void TSoundFont::decodeSample(std::span<const std::uint8_t> chunk, TSfSample& s,
+                              std::vector<std::uint8_t>& decoded) {
+    constexpr std::size_t kMaxSampleFrames = std::size_t{1} << 24;
+    constexpr std::size_t kMaxDecodedBytes = std::size_t{1} << 29;
+    std::optional<std::vector<std::int16_t>> frames;
+    if (s.start < s.end && s.end <= chunk.size() && decoded.size() < kMaxDecodedBytes)
+        frames = decodeVorbis(chunk.subspan(s.start, s.end - s.start), kMaxSampleFrames);
+    if (!frames || frames->empty()) {
+        warnings_.push_back("sample " + s.name +
+                            ": its compressed data does not decode, not played");
+        s.type |= 0x8000;
+        s.start = s.end = 0;
+        return;
+    }
+    const std::uint64_t first = chunk.size() / 2 + decoded.size() / 2;
+    const auto at = [&](std::uint64_t relative) {
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(first + relative, 0xFFFFFFFFU));
+    };
+    s.loopStart = at(s.loopStart);
+    s.loopEnd = at(s.loopEnd);
+    s.start = at(0);
+    s.end = at(frames->size());
+    s.type &= ~kCompressed;
+    for (const std::int16_t v : *frames) {
+        const auto u = static_cast<std::uint16_t>(v);
+        decoded.push_back(static_cast<std::uint8_t>(u & 0xFFU));
+        decoded.push_back(static_cast<std::uint8_t>(u >> 8));
+    }
+}
+
 TSoundFont::TSoundFont(const std::string& path) : path_(path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
@@ -182,6 +216,7 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
         bankName_ = cleanName(t.bankName);
 
         // Every table ends with a terminal record, which is no sample, instrument or preset.
+        std::vector<std::uint8_t> decoded; // the frames of compressed samples, after smpl's
         const int sampleCount = static_cast<int>(t.shdr.size() / 46) - 1;
         for (int i = 0; i < sampleCount; ++i) {
             const TRecord r(t.shdr, 46, static_cast<std::size_t>(i));
@@ -196,9 +231,12 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
             out.pitchCorrection = static_cast<std::int8_t>(r.u8(41));
             out.link = static_cast<int>(r.u16(42));
             out.type = static_cast<int>(r.u16(44));
+            if ((out.type & kCompressed) && !(out.type & 0x8000))
+                decodeSample(t.smpl, out, decoded);
             // A sample reaching outside the data cannot be played; SoundFont players disable
             // it and play the rest of the font.
-            if (!(out.type & 0x8000) && (out.start > out.end || out.end > t.smpl.size() / 2)) {
+            if (!(out.type & 0x8000) &&
+                (out.start > out.end || out.end > t.smpl.size() / 2 + decoded.size() / 2)) {
                 warnings_.push_back("sample " + out.name +
                                     " lies outside the sample data, not played");
                 out.type |= 0x8000;
@@ -206,8 +244,10 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
             }
             samples_.push_back(out);
         }
-        if (sampleCount > 0)
-            sampleChunk_.assign(t.smpl.begin(), t.smpl.end());
+        if (sampleCount > 0) {
+            sampleChunk_.assign(t.smpl.begin(), t.smpl.begin() + t.smpl.size() / 2 * 2);
+            sampleChunk_.insert(sampleChunk_.end(), decoded.begin(), decoded.end());
+        }
 
         const auto pBags = bagsOf(t.pbag);
         const auto iBags = bagsOf(t.ibag);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -111,6 +112,10 @@ public:
     std::vector<std::int16_t> sampleData(int i) const;
 
 private:
+    static constexpr int kCompressed = 0x10; // SF3: the sample is an Ogg Vorbis stream
+    void decodeSample(std::span<const std::uint8_t> chunk, TSfSample& s,
+                      std::vector<std::uint8_t>& decoded);
+
     std::string path_;
     std::string bankName_;
     std::vector<TSfPreset> presets_;

@@ -1,7 +1,7 @@
 # The Debian packages of the build and its tests (sourced by the other scripts; the README says
 # why each one is there).
 ZB_BUILD_PACKAGES=(g++ cmake ninja-build libcli11-dev qt6-base-dev qt6-multimedia-dev
-    pkg-config libsimpleini-dev)
+    pkg-config libsimpleini-dev libvorbis-dev)
 # What sound needs at run time: Qt Multimedia's GStreamer backend with its plugins and the
 # PulseAudio client (the server of the desktop, PulseAudio or PipeWire's pulse service).
 ZB_RUNTIME_PACKAGES=(gstreamer1.0-plugins-good gstreamer1.0-pulseaudio libpulse0)

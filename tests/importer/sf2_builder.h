@@ -25,6 +25,9 @@ struct TSf2Sample {
     std::uint32_t loopStart = 0, loopEnd = 0; // relative to the sample's first frame
     int type = 1;
     int link = 0;
+    // SF3: the sample as an Ogg Vorbis stream instead of data; its start and end are then byte
+    // offsets in the sample chunk and its loop counts from its first frame.
+    std::vector<std::uint8_t> ogg;
 };
 
 struct TSf2Zone {
@@ -59,6 +62,11 @@ inline std::string buildSf2(const TSf2Font& font) {
     TBytes smpl;
     std::vector<std::uint32_t> starts;
     for (const auto& s : font.samples) {
+        if (!s.ogg.empty()) {
+            starts.push_back(static_cast<std::uint32_t>(smpl.size()));
+            smpl.raw(s.ogg);
+            continue;
+        }
         starts.push_back(static_cast<std::uint32_t>(smpl.size() / 2));
         for (const auto v : s.data)
             smpl.s16(v);
@@ -106,9 +114,14 @@ inline std::string buildSf2(const TSf2Font& font) {
         const auto& s = font.samples[i];
         const std::uint32_t start = starts[i];
         sf2Name(shdr, s.name);
-        shdr.u32(start).u32(
-            static_cast<std::uint32_t>(start + s.data.size() + font.sampleEndShift));
-        shdr.u32(start + s.loopStart).u32(start + s.loopEnd).u32(s.rate);
+        if (!s.ogg.empty()) {
+            shdr.u32(start).u32(static_cast<std::uint32_t>(start + s.ogg.size()));
+            shdr.u32(s.loopStart).u32(s.loopEnd).u32(s.rate);
+        } else {
+            shdr.u32(start).u32(
+                static_cast<std::uint32_t>(start + s.data.size() + font.sampleEndShift));
+            shdr.u32(start + s.loopStart).u32(start + s.loopEnd).u32(s.rate);
+        }
         shdr.u8(static_cast<std::uint32_t>(s.pitch))
             .u8(static_cast<std::uint32_t>(s.correction & 0xFF));
         shdr.u16(static_cast<std::uint32_t>(s.link)).u16(static_cast<std::uint32_t>(s.type));

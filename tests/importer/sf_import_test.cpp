@@ -1,4 +1,5 @@
 #include "importer/import_helpers.h"
+#include "importer/ogg_encoder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -132,6 +133,43 @@ TEST(SfImport, EveryKeyIsCoveredAndUncoveredKeysAreSilent) {
     }
     const auto silence = wavFrames(out / "WAV" / "silence.WAV");
     EXPECT_EQ(std::count(silence.begin(), silence.end(), 0), 16);
+}
+
+// SF3: the same font with its samples as Ogg Vorbis streams imports to the same lines, and the
+// decoded samples sound as the originals (within the codec's loss); a stream that does not
+// decode leaves its sample out with a warning.
+TEST(SfImport, CompressedFontImportsAsItsPlainForm) {
+    const auto plain = importFont(basicFont());
+    auto font = basicFont();
+    for (auto& s : font.samples) {
+        s.ogg = encodeVorbis(s.data, static_cast<long>(s.rate));
+        s.type |= 0x10;
+    }
+    const auto packed = importFont(font);
+    const fs::path a = plain->dir.path() / "out", b = packed->dir.path() / "out";
+    for (const char* file : {"0.PRG", "D0.PRG"}) {
+        const auto lines = entryLines(a / "PRG" / file), again = entryLines(b / "PRG" / file);
+        ASSERT_EQ(again.size(), lines.size());
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const auto x = fields(lines[i]), y = fields(again[i]);
+            for (const std::size_t f : {0, 2, 4, 18, 19, 20, 21}) // keys, base, pan, positions
+                EXPECT_EQ(y[f], x[f]) << lines[i] << "\n" << again[i];
+            const auto wa = wavFrames(a / "WAV" / x[1]), wb = wavFrames(b / "WAV" / y[1]);
+            ASSERT_EQ(wa.size(), wb.size());
+            double error = 0, power = 0;
+            for (std::size_t k = 0; k < wa.size(); ++k) {
+                error += std::pow(wa[k] - wb[k], 2);
+                power += std::pow(wa[k], 2);
+            }
+            EXPECT_LT(10 * std::log10(error / power), -20) << y[1]; // the codec's loss
+        }
+    }
+    font.samples[1].ogg.assign(100, 0x55);
+    const auto broken = importFont(font);
+    EXPECT_EQ(broken->summary.drumPrograms, 0);
+    EXPECT_NE(std::find(broken->summary.warnings.begin(), broken->summary.warnings.end(),
+                        "sample Click: its compressed data does not decode, not played"),
+              broken->summary.warnings.end());
 }
 
 TEST(SfImport, KeepsTheSixLoudestLayersOfAKey) {
