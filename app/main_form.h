@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/banner.h"
+#include "app/instrument_sets.h"
 #include "app/main_display.h"
 #include "app/media_player.h"
 #include "app/options.h"
@@ -123,6 +124,15 @@ public:
 
     // After the options dialog closed with OK.
     void optionsChanged(const TOptions& edited);
+
+    // Instruments from a SoundFont: its set is imported (once; reused after) on a worker thread
+    // while the player goes on; when it is complete, the patch and sample directories point at
+    // it and the next song plays with it. A failed or cancelled import changes nothing and says
+    // why in the status line. The window polls instrumentImportTick while one runs.
+    void chooseInstruments(const std::string& fontPath);
+    void cancelInstrumentImport();
+    void instrumentImportTick();
+    std::unique_ptr<TInstrumentImport> instrumentImport;
 
     TMainDisplay display;
     TOptions options;
