@@ -12,6 +12,11 @@
 namespace zb::app {
 
 inline constexpr const char* kOptionsDialogCaption = "Options";
+inline constexpr const char* kInstrumentsCaption = "Instruments";
+inline constexpr const char* kInstrumentsHint =
+    "SoundFont the instruments are imported from (once; the next song plays with them)";
+inline constexpr const char* kKeepInstruments = "Keep the current instruments";
+inline constexpr const char* kOtherSoundFont = "Other...";
 
 // The options dialog's controls, in the order of kOptionsControls.
 enum class TOptionsControl {
@@ -87,10 +92,16 @@ public:
     void helpBtnClick();
     void ok();
 
+    // The "Instruments" choice: a SoundFont whose set the player imports and switches to once
+    // the dialog closed with OK; empty keeps the current instruments.
+    const std::string& chosenFont() const { return font; }
+    void chooseFont(const std::string& path) { font = path; }
+
 private:
     TOptions& mainOptions;
     Shell& shell;
     TOptions copy;
+    std::string font;
 };
 
 } // namespace zb::app

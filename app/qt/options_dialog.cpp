@@ -6,9 +6,15 @@
 #include "app/qt/drum_dialog.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zb::ui {
@@ -65,6 +71,20 @@ ToptionsForm::ToptionsForm(QWidget* parent, app::TOptionsDialogModel& model,
     grid->addWidget(makeToggle(TOptionsControl::truncBtn, app::TOptionToggle::saturate), 2, 1);
     grid->addWidget(makeToggle(TOptionsControl::legacyBtn, app::TOptionToggle::legacyMode), 2, 2);
 
+    // The SoundFonts of the system and the user, then any file.
+    instruments = new QComboBox(this);
+    instruments->setToolTip(QString::fromUtf8(app::kInstrumentsHint));
+    instruments->addItem(QString::fromUtf8(app::kKeepInstruments), QString());
+    for (const auto& font : app::findSoundFonts(app::soundFontFolders()))
+        instruments->addItem(QString::fromStdString(font.name), QString::fromStdString(font.path));
+    instruments->addItem(QString::fromUtf8(app::kOtherSoundFont), QStringLiteral("*"));
+    connect(instruments, &QComboBox::activated, this, &ToptionsForm::instrumentChosen);
+    auto* instrumentsRow = new QHBoxLayout;
+    auto* instrumentsLabel = new QLabel(QString::fromUtf8(app::kInstrumentsCaption), this);
+    instrumentsLabel->setBuddy(instruments);
+    instrumentsRow->addWidget(instrumentsLabel);
+    instrumentsRow->addWidget(instruments, 1);
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
@@ -79,6 +99,7 @@ ToptionsForm::ToptionsForm(QWidget* parent, app::TOptionsDialogModel& model,
     bottom->addWidget(help);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addLayout(instrumentsRow);
     layout->addLayout(bottom);
 
     const auto onClick = [this](TOptionsControl control, auto handler) {
@@ -98,6 +119,23 @@ ToptionsForm::ToptionsForm(QWidget* parent, app::TOptionsDialogModel& model,
 
 QAbstractButton& ToptionsForm::button(TOptionsControl control) const {
     return *buttons.at(control);
+}
+
+void ToptionsForm::instrumentChosen(int index) {
+    QString path = instruments->itemData(index).toString();
+    if (path == QStringLiteral("*")) {
+        path = QFileDialog::getOpenFileName(this, QStringLiteral("Choose a SoundFont"), QString(),
+                                            QStringLiteral("SoundFonts (*.sf2 *.sf3 *.SF2 *.SF3);;"
+                                                           "All files (*)"));
+        if (path.isEmpty()) {
+            instruments->setCurrentIndex(instrumentIndex);
+            return;
+        }
+        instruments->insertItem(index, QFileInfo(path).fileName(), path);
+        instruments->setCurrentIndex(index);
+    }
+    instrumentIndex = instruments->currentIndex();
+    model.chooseFont(path.toStdString());
 }
 
 void ToptionsForm::chooseDirectory(app::TDirectoryKind kind) {
@@ -123,8 +161,40 @@ void runOptionsDialog(QWidget* parent, app::TmainForm& form, app::Shell& shell,
                       synth::AudioOutput& waveOut) {
     app::TOptionsDialogModel model(form.options, shell);
     ToptionsForm dialog(parent, model, waveOut, form.iniFile);
-    if (dialog.exec() == QDialog::Accepted)
-        form.optionsChanged(model.options());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    form.optionsChanged(model.options());
+    if (!model.chosenFont().empty())
+        importInstruments(parent, form, model.chosenFont());
+}
+
+void importInstruments(QWidget* parent, app::TmainForm& form, const std::string& font) {
+    form.chooseInstruments(font);
+    auto* progress =
+        new QProgressDialog(QStringLiteral("Importing instruments from %1")
+                                .arg(QFileInfo(QString::fromStdString(font)).fileName()),
+                            QStringLiteral("Cancel"), 0, 1, parent);
+    progress->setWindowTitle(QString::fromUtf8(app::kInstrumentsCaption));
+    progress->setWindowModality(Qt::NonModal); // the player stays usable meanwhile
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(0);
+    progress->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(progress, &QProgressDialog::canceled, progress,
+                     [&form] { form.cancelInstrumentImport(); });
+    auto* poll = new QTimer(progress);
+    const app::TInstrumentImport* job = form.instrumentImport.get();
+    QObject::connect(poll, &QTimer::timeout, progress, [&form, progress, job] {
+        if (form.instrumentImport.get() == job && job != nullptr) {
+            progress->setMaximum(std::max(1, job->total()));
+            progress->setValue(job->done());
+        }
+        form.instrumentImportTick();
+        if (form.instrumentImport.get() != job) // handed over, failed, or replaced
+            progress->close();
+    });
+    poll->start(100);
+    progress->show();
 }
 
 } // namespace zb::ui

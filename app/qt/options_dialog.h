@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/main_form.h"
 #include "app/options_dialog_model.h"
 #include "app/qt/dialog_position.h"
 #include "synth/audio_output.h"
@@ -9,6 +10,7 @@
 
 class QAbstractButton;
 class QCheckBox;
+class QComboBox;
 
 namespace zb::ui {
 
@@ -26,8 +28,10 @@ public:
     QAbstractButton& button(app::TOptionsControl control) const;
     QAbstractButton& okButton() const { return *okBtn; }
     QAbstractButton& cancelButton() const { return *cancelBtn; }
+    QComboBox& instrumentsBox() const { return *instruments; }
 
 private:
+    void instrumentChosen(int index);
     void chooseDirectory(app::TDirectoryKind kind);
     void chooseDevice();
     void editDrums();
@@ -38,6 +42,12 @@ private:
     std::map<app::TOptionsControl, QAbstractButton*> buttons;
     QAbstractButton* okBtn = nullptr;
     QAbstractButton* cancelBtn = nullptr;
+    QComboBox* instruments = nullptr;
+    int instrumentIndex = 0; // the choice before "Other..." was picked
 };
+
+// Starts the import of the chosen font's instruments with a progress dialog that can be
+// cancelled and leaves the player usable; the dialog closes when the import has finished.
+void importInstruments(QWidget* parent, app::TmainForm& form, const std::string& font);
 
 } // namespace zb::ui

@@ -388,6 +388,30 @@ private slots:
         QVERIFY(form->options.legacyMode);
         QCOMPARE(shell.helpContexts, std::vector<int>{app::helpOptions});
     }
+
+    // The chosen SoundFont is imported after OK, with a progress dialog that leaves the player
+    // usable; its set becomes the patch and sample directories.
+    void optionsInstrumentsImportTheChosenFont() {
+        QTemporaryDir data;
+        ::setenv("XDG_DATA_HOME", data.path().toUtf8().constData(), 1);
+        const QString font = QStringLiteral(ZB_TEST_DATA_DIR "/soundfonts/basic.sf2");
+        whenModal<ToptionsForm>(this, [&](ToptionsForm& options) {
+            QComboBox& box = options.instrumentsBox();
+            QCOMPARE(box.itemText(0), QStringLiteral("Keep the current instruments"));
+            QCOMPARE(box.itemText(box.count() - 1), QStringLiteral("Other..."));
+            box.insertItem(1, QStringLiteral("basic.sf2"), font);
+            box.setCurrentIndex(1);
+            emit box.activated(1);
+            options.okButton().click();
+        });
+        runOptionsDialog(nullptr, *form, shell, device);
+        QVERIFY(form->instrumentImport != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(form->instrumentImport == nullptr, 20000);
+        QCOMPARE(form->options.patchDirectory,
+                 data.path().toStdString() + "/zorbel/instruments/basic/PRG");
+        QVERIFY(QFile::exists(data.path() + QStringLiteral("/zorbel/instruments/basic/PRG/0.PRG")));
+        ::unsetenv("XDG_DATA_HOME");
+    }
 };
 
 } // namespace zb::ui::test
