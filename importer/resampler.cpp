@@ -14,6 +14,7 @@ constexpr double kHalfTaps = 8;               // half width of the kernel, in pe
 constexpr std::int64_t kMinLoopFrames = 2000; // also leaves a decay room before the loop end
 constexpr double kTooManyFrames = 1e15;
 constexpr double kSmallestRatio = 1.0 / 1024; // a source above 22.5 MHz after tuning
+constexpr double kLargestRatio = 256;         // one below 86 Hz
 
 // The source with its loop repeated without end; silence before it and after its end.
 class TLoopedSource final {
@@ -72,7 +73,8 @@ TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, doubl
     // A rate tuned far enough down gives more frames than anything could hold, one tuned far
     // enough up a kernel wider than any sample: such a plan says so by its frame count alone,
     // before any size is converted to an integer.
-    if (!(static_cast<double>(n) * p.ratio < kTooManyFrames) || !(p.ratio > kSmallestRatio)) {
+    if (!(static_cast<double>(n) * p.ratio < kTooManyFrames) || !(p.ratio > kSmallestRatio) ||
+        !(p.ratio < kLargestRatio)) {
         p.frames = std::numeric_limits<std::int64_t>::max();
         return p;
     }
@@ -108,6 +110,16 @@ TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, doubl
 std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
                              double sourceRate) {
     return planOf(frames, loopStart, loopEnd, sourceRate).frames;
+}
+
+std::int64_t resamplingWork(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
+                            double sourceRate) {
+    const TPlan p = planOf(frames, loopStart, loopEnd, sourceRate);
+    if (p.frames == std::numeric_limits<std::int64_t>::max())
+        return p.frames;
+    // The taps of a kernel at the engine's own rate count as one unit of work per frame.
+    const double taps = p.exact ? 1 : 2 * std::ceil(p.width) + 1;
+    return static_cast<std::int64_t>(std::ceil(static_cast<double>(p.frames) * taps / 17));
 }
 
 TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t loopStart,

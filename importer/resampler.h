@@ -26,6 +26,11 @@ struct TResampled {
 std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
                              double sourceRate);
 
+// The work of that resampling in units of one frame with the kernel of no rate change: a plan
+// that lowers the rate a hundredfold has a kernel a hundred times wider.
+std::int64_t resamplingWork(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
+                            double sourceRate);
+
 TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t loopStart,
                              std::int64_t loopEnd, double sourceRate, double gain);
 

@@ -146,8 +146,13 @@ void rangeOf(const TRawZone& zone, const std::optional<TRawZone>& global, int g,
     hi = std::min(hi, (packed >> 8) & 0xFF);
 }
 
+// A name up to its first zero, without trailing spaces; bytes that are no printable ASCII shown
+// as '?' (names reach messages and file names).
 std::string cleanName(const std::string& raw) {
     std::string name = raw.substr(0, raw.find('\0'));
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 32 || static_cast<unsigned char>(c) > 126)
+            c = '?';
     while (!name.empty() && name.back() == ' ')
         name.pop_back();
     return name;

@@ -123,9 +123,9 @@ double TWavExport::lowPassRatio(int sample, double cutoff) {
 }
 
 TWavExport::TWavExport(const TSoundFont& font, std::filesystem::path dir)
-    : font_(font), dir_(std::move(dir)), budget_(std::int64_t{1} << 24) {
+    : font_(font), dir_(std::move(dir)), budget_(std::int64_t{1} << 20) {
     for (const auto& s : font.samples())
-        budget_ += 64 * (std::int64_t{s.end} - s.start);
+        budget_ += 16 * (std::int64_t{s.end} - s.start);
 }
 
 TWavExport::TKey TWavExport::keyOf(const TSampleCut& cut) {
@@ -136,9 +136,9 @@ TWavExport::TKey TWavExport::keyOf(const TSampleCut& cut) {
 std::int64_t TWavExport::framesOf(const TSampleCut& cut) const {
     const TSfSample& s = font_.samples()[static_cast<std::size_t>(cut.sample)];
     const bool looped = cut.loopEnd > cut.loopStart;
-    return resampledFrames(cut.end - cut.start, looped ? cut.loopStart - cut.start : -1,
-                           looped ? cut.loopEnd - cut.start : -1,
-                           s.sampleRate * std::pow(2.0, cut.cents / 1200));
+    return resamplingWork(cut.end - cut.start, looped ? cut.loopStart - cut.start : -1,
+                          looped ? cut.loopEnd - cut.start : -1,
+                          s.sampleRate * std::pow(2.0, cut.cents / 1200));
 }
 
 bool TWavExport::fits(const TSampleCut& cut) const {

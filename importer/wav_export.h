@@ -32,10 +32,12 @@ class TWavExport final {
 public:
     TWavExport(const TSoundFont& font, std::filesystem::path dir);
 
-    // Whether the file for a cut is written already or still fits the import's budget of
-    // frames: resampling a sample of a very low rate, or tuned far down, multiplies its frames,
-    // and a font's few bytes must not fill a disk. The budget is 2^24 frames (12 minutes)
-    // plus 64 times the font's own sample frames.
+    // Whether the file for a cut is written already or still fits the import's budget:
+    // resampling a sample of a very low rate, or tuned far down, multiplies its frames, one
+    // tuned far up widens the kernel, and a font's few bytes must not fill a disk or take
+    // minutes. The budget is the work (resamplingWork) of 2^20 frames (48 seconds) plus 16 times
+    // the font's own sample frames; real fonts take less than they hold (FluidR3_GM) or about
+    // twice as much (TimGM6mb).
     bool fits(const TSampleCut& cut) const;
     // The file for a cut, written on first use. Throws TImportError when it cannot be written.
     const TExportedWav& get(const TSampleCut& cut);
