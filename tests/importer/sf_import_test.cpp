@@ -172,6 +172,30 @@ TEST(SfImport, CompressedFontImportsAsItsPlainForm) {
               broken->summary.warnings.end());
 }
 
+// A long release becomes two lines of one sample: nine tenths of the level falling silent at
+// 0.17 of the release time, a tenth at 0.46, which sum to the logarithmic curve; a key with
+// more than three layers has no room for the pair.
+TEST(SfImport, ALongReleaseIsAFastLineAndAQuietTail) {
+    auto font = basicFont();
+    font.instruments[0].zones = {{{{38, 1200}, {54, 1}}, 0}}; // 2 s
+    const auto two = importFont(font);
+    const auto lines = entryLines(two->dir.path() / "out" / "PRG" / "0.PRG");
+    ASSERT_EQ(lines.size() % 2, 0U);
+    for (std::size_t i = 0; i < lines.size(); i += 2) {
+        const auto tail = fields(lines[i]), fast = fields(lines[i + 1]);
+        EXPECT_EQ(tail[0], fast[0]);
+        EXPECT_EQ(tail[1], fast[1]);
+        // The base volume divides the level: the tail is a ninth of the fast line.
+        EXPECT_NEAR(std::stod(tail[3]) / std::stod(fast[3]), 9, 0.2);
+        EXPECT_NEAR(std::stod(fast[15]), -1 / (2 * 0.17), 0.01);
+        EXPECT_NEAR(std::stod(tail[15]), -1 / (2 * 0.46), 0.01);
+    }
+    for (int i = 1; i < 4; ++i)
+        font.instruments[0].zones.push_back({{{38, 1200}, {48, 10 * i}, {54, 1}}, 0});
+    const auto four = importFont(font);
+    EXPECT_EQ(entryLines(four->dir.path() / "out" / "PRG" / "0.PRG").size(), lines.size() * 2);
+}
+
 TEST(SfImport, KeepsTheSixLoudestLayersOfAKey) {
     auto font = basicFont();
     font.instruments[0].zones.clear();
