@@ -220,7 +220,8 @@ private:
         // between programs stays that of SoundFont players.
         const double pitch =
             std::pow(2.0, (middle - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
-        const double filter = wavs_.lowPassRatio(z.sample, cutoffHz(z) / pitch);
+        const double filter =
+            wavs_.lowPassRatio(z.sample, cutoffHz(z) / pitch, z.get(genInitialFilterQ));
         const double amplitude = layer.amplitude * filter / wav.gain;
         v.baseVolume = baseVolumeFor(amplitude, v.panpot);
         v.modulationSensitivity = modulationSensitivityFor(middle, base);

@@ -32,6 +32,7 @@ enum TGenerator : int {
     genStartCoarseOffset = 4,
     genEndCoarseOffset = 12,
     genInitialFilterFc = 8,
+    genInitialFilterQ = 9,
     genModEnvToFilterFc = 11,
     genPan = 17,
     genFreqVibLfo = 24,

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <tuple>
 #include <vector>
 
 namespace zb::importer {
@@ -91,18 +92,24 @@ double TWavExport::rms(int sample) {
     return value;
 }
 
-double TWavExport::lowPassRatio(int sample, double cutoff) {
+double TWavExport::lowPassRatio(int sample, double cutoff, int resonance) {
     const TSfSample& s = font_.samples()[static_cast<std::size_t>(sample)];
     if (!(cutoff < 0.45 * s.sampleRate) || rms(sample) <= 0)
         return 1;
-    const std::pair<int, long> key{sample, std::lround(std::log2(std::max(cutoff, 1.0)) * 120)};
+    const std::tuple<int, long, int> key{
+        sample, std::lround(std::log2(std::max(cutoff, 1.0)) * 120), resonance};
     if (auto it = lowPass_.find(key); it != lowPass_.end())
         return it->second;
-    // A second-order Butterworth low-pass (the usual biquad), over the first two seconds.
+    // The resonant low-pass of SoundFont players (a biquad whose Q is the zone's resonance in
+    // centibels above that of a Butterworth filter, its gain lowered by the root of Q), over the
+    // first two seconds.
+    const double q = std::pow(10.0, (std::clamp(resonance, 0, 960) / 10.0 - 3.01) / 20);
+    const double gain = 1 / std::sqrt(q);
     const double w = 2 * 3.14159265358979323846 * cutoff / s.sampleRate;
-    const double alpha = std::sin(w) / (2 * 0.7071);
+    const double alpha = std::sin(w) / (2 * q);
     const double a0 = 1 + alpha;
-    const double b0 = (1 - std::cos(w)) / 2 / a0, b1 = (1 - std::cos(w)) / a0, b2 = b0;
+    const double b0 = (1 - std::cos(w)) / 2 / a0 * gain, b1 = (1 - std::cos(w)) / a0 * gain,
+                 b2 = b0;
     const double a1 = -2 * std::cos(w) / a0, a2 = (1 - alpha) / a0;
     const auto data = font_.sampleData(sample);
     const std::size_t n = std::min<std::size_t>(data.size(), 2 * s.sampleRate);

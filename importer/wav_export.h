@@ -46,9 +46,9 @@ public:
     int count() const { return static_cast<int>(files_.size()) + (silence_ ? 1 : 0); }
     // Root mean square of a sample's data (font scale), for ranking layers by loudness.
     double rms(int sample);
-    // How much a low-pass at `cutoff` Hz (on the data at its own rate) lowers a sample's RMS:
-    // filtered RMS / RMS, 1 when the cut-off lies above the data's band.
-    double lowPassRatio(int sample, double cutoff);
+    // How much a low-pass at `cutoff` Hz (on the data at its own rate) with `resonance` (cB)
+    // changes a sample's RMS: filtered RMS / RMS, 1 when the cut-off lies above the data's band.
+    double lowPassRatio(int sample, double cutoff, int resonance = 0);
 
 private:
     using TKey = std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long>;
@@ -60,7 +60,7 @@ private:
     std::int64_t budget_ = 0; // frames that may still be written
     std::optional<TExportedWav> silence_;
     std::map<int, double> rms_;
-    std::map<std::pair<int, long>, double> lowPass_;
+    std::map<std::tuple<int, long, int>, double> lowPass_;
 };
 
 // Writes a 16-bit mono PCM WAV file; throws TImportError on failure.
