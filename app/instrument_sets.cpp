@@ -1,4 +1,5 @@
 #include "app/instrument_sets.h"
+#include "app/paths.h"
 
 #include "importer/sf_importer.h"
 #include "importer/sound_font.h"
@@ -27,12 +28,6 @@ std::string dataHome() {
     return "/tmp";
 }
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 struct TCancelled {};
 
 } // namespace
@@ -47,7 +42,7 @@ std::vector<TSoundFontChoice> findSoundFonts(const std::vector<std::string>& fol
     for (const auto& folder : folders) {
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(folder, ec)) {
-            const std::string ext = lower(entry.path().extension().string());
+            const std::string ext = lowerCase(entry.path().extension().string());
             if ((ext != ".sf2" && ext != ".sf3") || !entry.is_regular_file(ec))
                 continue;
             if (!seen.insert(fs::weakly_canonical(entry.path(), ec)).second)
@@ -56,7 +51,7 @@ std::vector<TSoundFontChoice> findSoundFonts(const std::vector<std::string>& fol
         }
     }
     std::sort(out.begin(), out.end(),
-              [](const auto& a, const auto& b) { return lower(a.name) < lower(b.name); });
+              [](const auto& a, const auto& b) { return lowerCase(a.name) < lowerCase(b.name); });
     return out;
 }
 

@@ -107,11 +107,6 @@ TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, doubl
 
 } // namespace
 
-std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
-                             double sourceRate) {
-    return planOf(frames, loopStart, loopEnd, sourceRate).frames;
-}
-
 std::int64_t resamplingWork(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
                             double sourceRate) {
     const TPlan p = planOf(frames, loopStart, loopEnd, sourceRate);

@@ -21,13 +21,8 @@ struct TResampled {
 // least 2000 output frames and resampled so that it repeats after a whole number of frames:
 // the engine can only loop on whole frames, and a rounded short loop would be out of tune.
 // Uses a Blackman-windowed sinc, with its cut-off lowered when the rate falls.
-// The number of frames resampleForEngine gives for these arguments, without resampling; the
-// largest int64 when the rate is beyond what can be resampled (no data is then made).
-std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
-                             double sourceRate);
-
-// The work of that resampling in units of one frame with the kernel of no rate change: a plan
-// that lowers the rate a hundredfold has a kernel a hundred times wider.
+// The work of resampleForEngine for these arguments, in units of one frame with the kernel of no
+// rate change: a plan that lowers the rate a hundredfold has a kernel a hundred times wider.
 std::int64_t resamplingWork(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
                             double sourceRate);
 
