@@ -49,14 +49,38 @@ TEnvelope mapEnvelope(double delay, double attack, double hold, double decay, do
     return e;
 }
 
-TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs) {
+TEnvelope pairedDecay(const TEnvelope& e, double hold, double decay, double reach) {
+    TEnvelope p = e;
+    p.decayLength = msOf(hold);
+    p.decayFactor = 1;
+    p.sustainSlope = -1.0 / std::max(0.001, decay * reach);
+    return p;
+}
+
+double levelAt(const TEnvelope& e, double seconds) {
+    const double ms = seconds * 1000;
+    if (ms < e.attackLength)
+        return e.attackFactor * ms / e.attackLength;
+    const double intoDecay = ms - e.attackLength;
+    if (intoDecay < e.decayLength)
+        return e.attackFactor + (e.decayFactor - e.attackFactor) * intoDecay / e.decayLength;
+    const double held = (intoDecay - e.decayLength) / 1000;
+    return std::max(0.0, e.decayFactor + e.sustainSlope * held);
+}
+
+TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs, double loopStartMs) {
     TEnvelope e = time;
     double attack = time.attackLength * r;
     if (attack > limitMs)
         attack = std::floor(limitMs);
     double decay = time.decayLength * r;
     double decayFactor = time.decayFactor;
-    if (time.decayLength > 0 && attack + decay > limitMs) {
+    e.attackLength = static_cast<int>(std::lround(attack));
+    if (e.attackLength + decay < loopStartMs && loopStartMs < limitMs) {
+        // Through the onset to the loop, at the level the envelope has there.
+        decay = std::ceil(loopStartMs) - e.attackLength;
+        decayFactor = levelAt(time, (e.attackLength + decay) / r / 1000);
+    } else if (time.decayLength > 0 && attack + decay > limitMs) {
         const double keep = std::max(0.0, limitMs - attack) / decay;
         const double reached = 1 + (time.decayFactor - 1) * keep;
         const double now = time.decayLength / 1000.0 * keep;
@@ -67,7 +91,6 @@ TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs) {
         decayFactor = reached;
         decay = std::floor(std::max(0.0, limitMs - attack));
     }
-    e.attackLength = static_cast<int>(std::lround(attack));
     e.decayLength = static_cast<int>(std::floor(decay + 0.5));
     if (e.attackLength + e.decayLength > limitMs)
         e.decayLength = std::max(0, static_cast<int>(std::floor(limitMs)) - e.attackLength);

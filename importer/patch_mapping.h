@@ -49,14 +49,24 @@ struct TEnvelope {
 TEnvelope mapEnvelope(double delay, double attack, double hold, double decay, double sustainDb,
                       double release);
 
+// One of the two lines that together follow a logarithmic decay towards silence: flat through
+// the hold, then straight to silence `reach` times the decay time (a fall of 100 dB) later.
+TEnvelope pairedDecay(const TEnvelope& e, double hold, double decay, double reach);
+
+// The level (0..1) of an envelope `seconds` after the note started, as long as it is held.
+double levelAt(const TEnvelope& e, double seconds);
+
 // The engine ends the attack and the decay at sample positions (the lengths x 22.05 frames
 // into the sample), not at times: at a pitch step of r times the base key's they last 1/r as
 // long and reach 1/r of their level. This scales lengths and factors by r so that a line
-// sounds its envelope in time, and, for a looping line, ends the decay before `limitMs` (the
-// loop's end in ms at the base key; the position never passes it): a longer decay is cut there
-// at the level it has reached, and a sustain slope goes on to silence where the full envelope
-// would have reached it (a sustaining sound holds the level reached).
-TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs);
+// sounds its envelope in time. Once sustaining, a looping line plays only its loop, so the
+// decay lasts at least until the loop's start (`loopStartMs`, in ms at the base key) and
+// reaches the level the envelope has then: the sample's recorded onset is heard in full. For
+// a looping line the decay ends before `limitMs` (the loop's end; the position never passes
+// it): a longer decay is cut there at the level it has reached, and a sustain slope goes on to
+// silence where the full envelope would have reached it (a sustaining sound holds the level
+// reached).
+TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs, double loopStartMs = 0);
 
 // SoundFont pan (-500 full left .. 500 full right) as a panpot (127 full left .. 0 full right).
 int panpotOf(int sfPan);

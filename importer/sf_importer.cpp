@@ -25,6 +25,7 @@ namespace fs = std::filesystem;
 constexpr double kTailShare = 0.1;
 constexpr double kFastReach = 0.17;
 constexpr double kTailReach = 0.46;
+constexpr double kTypicalHold = 1.0; // seconds
 
 // One zone that may sound at velocity 100, with what it takes to rank it.
 struct TLayer {
@@ -147,6 +148,12 @@ private:
             base = std::clamp(base, 0, 131);
             return std::pair<int, double>{base, cents - (key - base) * 100.0};
         };
+        // The engine ends attack and decay at sample positions, so that their length and the
+        // level they reach follow the pitch step: only a line of one key sounds them in time.
+        const bool envelopeMoves =
+            seconds(z.get(genDelayVolEnv)) + seconds(z.get(genAttackVolEnv)) >= 0.002 ||
+            z.get(genSustainVolEnv) > 0;
+        const int run = envelopeMoves ? 1 : 12;
         int key = z.keyLow;
         while (key <= z.keyHigh) {
             if (!kept[static_cast<std::size_t>(key)]) {
@@ -155,7 +162,7 @@ private:
             }
             const auto [base, cents] = placement(key);
             int high = key;
-            while (high + 1 <= z.keyHigh && high + 1 - key < 12 &&
+            while (high + 1 <= z.keyHigh && high + 1 - key < run &&
                    kept[static_cast<std::size_t>(high + 1)] && placement(high + 1).first == base &&
                    std::abs(placement(high + 1).second - cents) < 0.05)
                 ++high;
@@ -227,15 +234,29 @@ private:
         v.modulationSensitivity = modulationSensitivityFor(middle, base);
         v.modulationRate = modulationRateFor(8.176 * std::pow(2.0, z.get(genFreqVibLfo) / 1200.0));
         const int fromMiddle = 60 - middle;
-        TEnvelope inTime = mapEnvelope(
-            seconds(z.get(genDelayVolEnv)), seconds(z.get(genAttackVolEnv)),
-            seconds(z.get(genHoldVolEnv) + z.get(genKeynumToVolEnvHold) * fromMiddle),
-            seconds(z.get(genDecayVolEnv) + z.get(genKeynumToVolEnvDecay) * fromMiddle),
-            std::max(0, z.get(genSustainVolEnv)) / 10.0, seconds(z.get(genReleaseVolEnv)));
+        const double hold =
+            seconds(z.get(genHoldVolEnv) + z.get(genKeynumToVolEnvHold) * fromMiddle);
+        const double decay =
+            seconds(z.get(genDecayVolEnv) + z.get(genKeynumToVolEnvDecay) * fromMiddle);
+        const double sustainDb = std::max(0, z.get(genSustainVolEnv)) / 10.0;
+        const double release = seconds(z.get(genReleaseVolEnv));
+        TEnvelope inTime =
+            mapEnvelope(seconds(z.get(genDelayVolEnv)), seconds(z.get(genAttackVolEnv)), hold,
+                        decay, sustainDb, release);
         const double limitMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopEnd - 1) / 22.05
                                                : static_cast<double>(wav.frames) / 22.05 + 1e6;
+        const double loopStartMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopStart) / 22.05 : 0;
         const double r = std::pow(2.0, (middle - base) / 12.0);
-        v.envelope = fitEnvelope(inTime, r, limitMs);
+        // A straight release falls by a fixed amount a second, the logarithmic one by a fixed
+        // share of the level it starts from: the slopes are sized for the level that a note
+        // held for a while has reached (a note released early rings at most four times as
+        // long as it should).
+        auto releasing = [&](TEnvelope e, double reach) {
+            e.releaseSlope =
+                -std::max(0.25, levelAt(e, kTypicalHold)) / std::max(0.01, release * reach);
+            return fitEnvelope(e, r, limitMs, loopStartMs);
+        };
+        v.envelope = releasing(inTime, 0.3);
         v.startPosition = 0;
         v.endPosition = wav.frames - 1;
         v.loopStart = wav.loopStart;
@@ -244,25 +265,27 @@ private:
             throw TImportError("internal error: the line written for sample " + s.name +
                                " lies outside its WAV: " + formatPrgLine(v));
 
-        // SoundFont players release on a logarithmic curve, the engine on a straight one. Two
-        // lines that play the same sample in step sum to one sound while it is held; released,
-        // the louder one falls fast and the quiet one leaves the long, faint tail, and together
-        // they follow the curve within a few dB where one straight line misses it by ten. A key
-        // has room for that while it has at most three layers; a short release needs no tail.
-        const double release = seconds(z.get(genReleaseVolEnv));
+        // SoundFont players decay and release on a logarithmic curve, the engine on straight
+        // ones. Two lines that play the same sample in step sum to one sound; the louder one
+        // falls fast and the quiet one leaves the long, faint tail, and together they follow
+        // the curve within a few dB where one straight line misses it by ten. A key has room
+        // for that while it has at most three layers; a short fall needs no tail.
         int layersHere = 0;
         for (int key = low; key <= high; ++key)
             layersHere = std::max(layersHere, keptCount_[static_cast<std::size_t>(key)]);
+        const bool longDecay = sustainDb > 20 && decay * kTailReach >= 0.1;
         // (A base volume divides: a loud line has a small one, which must stay fine enough.)
         TPrgLineValues tail = v;
         tail.baseVolume = baseVolumeFor(amplitude * kTailShare, v.panpot);
         const std::int64_t fastVolume = baseVolumeFor(amplitude * (1 - kTailShare), v.panpot);
-        if (layersHere <= 3 && release * kTailReach >= 0.1 && fastVolume >= 8) {
+        if (layersHere <= 3 && (release * kTailReach >= 0.1 || longDecay) && fastVolume >= 8) {
             v.baseVolume = fastVolume;
-            inTime.releaseSlope = -1.0 / std::max(0.01, release * kFastReach);
-            v.envelope = fitEnvelope(inTime, r, limitMs);
-            inTime.releaseSlope = -1.0 / std::max(0.01, release * kTailReach);
-            tail.envelope = fitEnvelope(inTime, r, limitMs);
+            const TEnvelope fast =
+                longDecay ? pairedDecay(inTime, hold, decay, kFastReach) : inTime;
+            const TEnvelope slow =
+                longDecay ? pairedDecay(inTime, hold, decay, kTailReach) : inTime;
+            v.envelope = releasing(fast, kFastReach);
+            tail.envelope = releasing(slow, kTailReach);
             checkedAdd(formatPrgLine(tail), s.name, out);
         }
         checkedAdd(formatPrgLine(v), s.name, out);

@@ -13,10 +13,11 @@ namespace zb::importer {
 
 namespace {
 
-// Samples are stored with their peak at this level (-18 dBFS): the engine's gains are whole
-// numbers, so quieter data means larger gains and finer envelope steps, and a fading note then
-// reaches its last step only some 50 dB down instead of 30.
-constexpr double kStoredPeak = 4096;
+// Samples are stored with their peak at this level (-30 dBFS): the engine's gains are whole
+// numbers (128 is unity at the default volume), so quieter data means larger gains and finer
+// envelope steps, and the quiet tail line of a release then fades some 30 dB further before its
+// last step. The data keeps about 70 dB between its peak and its rounding.
+constexpr double kStoredPeak = 1024;
 
 void put16(std::string& s, unsigned v) {
     s += static_cast<char>(v & 0xFF);

@@ -77,6 +77,21 @@ TEST(PatchMapping, DecayEndsBeforeTheLoopEnd) {
     EXPECT_NEAR(e.sustainSlope, -0.625 / (2.0 - 0.5), 1e-9); // still silent at 2 s
 }
 
+TEST(PatchMapping, DecayLastsThroughTheOnsetToTheLoop) {
+    TEnvelope time; // no decay of its own: a line would jump to the loop at once
+    time.sustainSlope = -0.5;
+    auto e = fitEnvelope(time, 0.5, 1000, 100.2);
+    EXPECT_EQ(e.decayLength, 101);
+    // 101 ms of positions at half the step are 202 ms: the level there, as the engine scales it.
+    EXPECT_NEAR(1 + (e.decayFactor - 1) / 0.5, 1 - 0.5 * 0.202, 1e-9);
+    EXPECT_EQ(e.sustainSlope, -0.5);
+    time.decayLength = 300; // a decay past the loop's start stays as it is
+    time.decayFactor = 0.5;
+    e = fitEnvelope(time, 1.0, 1000, 100.2);
+    EXPECT_EQ(e.decayLength, 300);
+    EXPECT_EQ(e.decayFactor, 0.5);
+}
+
 TEST(PatchMapping, KeyCodesNameKeysAsThePatchFilesDo) {
     EXPECT_EQ(keyCode(60), "C5");
     EXPECT_EQ(keyCode(61), "C#5");
