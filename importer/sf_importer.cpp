@@ -22,9 +22,9 @@ namespace fs = std::filesystem;
 // The two lines of a release: the tail's share of the amplitude, and where each falls silent,
 // as a fraction of the SoundFont release time (a fall of 100 dB). Fitted to the logarithmic
 // release over its first 45 dB: 2.4 dB mean difference, against 12 dB for one straight line.
-constexpr double kTailShare = 0.1;
-constexpr double kFastReach = 0.17;
-constexpr double kTailReach = 0.46;
+constexpr double kTailShare = 0.14;
+constexpr double kFastReach = 0.16;
+constexpr double kTailReach = 0.41;
 constexpr double kTypicalHold = 1.0; // seconds
 
 // One zone that may sound at velocity 100, with what it takes to rank it.
@@ -85,6 +85,8 @@ public:
         const auto layers = layersOf(preset);
         // Of the layers over a key, the six loudest sound: a key holds at most six entries.
         std::vector<std::vector<bool>> kept(layers.size(), std::vector<bool>(128, false));
+        // Of the kept layers, the loudest may take a second line while the key has room.
+        std::vector<std::vector<bool>> paired(layers.size(), std::vector<bool>(128, false));
         for (int key = 0; key < 128; ++key) {
             std::vector<std::size_t> over;
             for (std::size_t i = 0; i < layers.size(); ++i)
@@ -97,14 +99,16 @@ public:
                 summary_.warnings.push_back(preset.name + ": key " + std::to_string(key) +
                                             " keeps the 6 loudest of " +
                                             std::to_string(over.size()) + " layers");
-            for (std::size_t n = 0; n < over.size() && n < 6; ++n)
+            const std::size_t count = std::min<std::size_t>(over.size(), 6);
+            for (std::size_t n = 0; n < count; ++n) {
                 kept[over[n]][static_cast<std::size_t>(key)] = true;
-            keptCount_[static_cast<std::size_t>(key)] = std::min<std::size_t>(over.size(), 6);
+                paired[over[n]][static_cast<std::size_t>(key)] = n < 6 - count;
+            }
         }
         std::vector<std::string> out;
         covered_.reset();
         for (std::size_t i = 0; i < layers.size(); ++i)
-            linesOf(layers[i], kept[i], out);
+            linesOf(layers[i], kept[i], paired[i], out);
         if (!out.empty())
             coverSilentKeys(out);
         return out;
@@ -137,7 +141,7 @@ private:
     // resampling, cut into octaves because vibrato depth and key-scaled envelopes vary with
     // the key.
     void linesOf(const TLayer& layer, const std::vector<bool>& kept,
-                 std::vector<std::string>& out) {
+                 const std::vector<bool>& paired, std::vector<std::string>& out) {
         const TSfZone& z = layer.zone;
         const TSfSample& s = font_.samples()[static_cast<std::size_t>(z.sample)];
         const int root = rootKeyOf(z, s);
@@ -166,13 +170,16 @@ private:
                    kept[static_cast<std::size_t>(high + 1)] && placement(high + 1).first == base &&
                    std::abs(placement(high + 1).second - cents) < 0.05)
                 ++high;
-            addLine(layer, s, key, high, base, cents, out);
+            addLine(layer, s, key, high, base, cents,
+                    std::all_of(paired.begin() + key, paired.begin() + high + 1,
+                                [](bool p) { return p; }),
+                    out);
             key = high + 1;
         }
     }
 
     void addLine(const TLayer& layer, const TSfSample& s, int low, int high, int base, double cents,
-                 std::vector<std::string>& out) {
+                 bool pairable, std::vector<std::string>& out) {
         const TSfZone& z = layer.zone;
         const int root = rootKeyOf(z, s);
         const int tune = z.get(genCoarseTune) * 100 + z.get(genFineTune) + s.pitchCorrection;
@@ -229,7 +236,10 @@ private:
             std::pow(2.0, (middle - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
         const double filter =
             wavs_.lowPassRatio(z.sample, cutoffHz(z) / pitch, z.get(genInitialFilterQ));
-        const double amplitude = layer.amplitude * filter / wav.gain;
+        // SoundFont players keep the sound above the engine's band (as aliases at its rate):
+        // the power that the resampling removes is given back to the rest, up to 12 dB.
+        const double amplitude =
+            layer.amplitude * filter / wav.gain / std::max(0.25, wav.bandRatio);
         v.baseVolume = baseVolumeFor(amplitude, v.panpot);
         v.modulationSensitivity = modulationSensitivityFor(middle, base);
         v.modulationRate = modulationRateFor(8.176 * std::pow(2.0, z.get(genFreqVibLfo) / 1200.0));
@@ -268,17 +278,15 @@ private:
         // SoundFont players decay and release on a logarithmic curve, the engine on straight
         // ones. Two lines that play the same sample in step sum to one sound; the louder one
         // falls fast and the quiet one leaves the long, faint tail, and together they follow
-        // the curve within a few dB where one straight line misses it by ten. A key has room
-        // for that while it has at most three layers; a short fall needs no tail.
-        int layersHere = 0;
-        for (int key = low; key <= high; ++key)
-            layersHere = std::max(layersHere, keptCount_[static_cast<std::size_t>(key)]);
+        // the curve within a few dB where one straight line misses it by ten. Of six lines a
+        // key may hold, the loudest layers take the room the others leave; a short fall needs
+        // no tail.
         const bool longDecay = sustainDb > 20 && decay * kTailReach >= 0.1;
         // (A base volume divides: a loud line has a small one, which must stay fine enough.)
         TPrgLineValues tail = v;
         tail.baseVolume = baseVolumeFor(amplitude * kTailShare, v.panpot);
         const std::int64_t fastVolume = baseVolumeFor(amplitude * (1 - kTailShare), v.panpot);
-        if (layersHere <= 3 && (release * kTailReach >= 0.1 || longDecay) && fastVolume >= 8) {
+        if (pairable && (release * kTailReach >= 0.1 || longDecay) && fastVolume >= 8) {
             v.baseVolume = fastVolume;
             const TEnvelope fast =
                 longDecay ? pairedDecay(inTime, hold, decay, kFastReach) : inTime;
@@ -329,8 +337,7 @@ private:
     const TSoundFont& font_;
     TWavExport& wavs_;
     TImportSummary& summary_;
-    std::bitset<128> covered_;         // keys of the current preset that a line plays
-    std::array<int, 128> keptCount_{}; // layers kept on each key of the current preset
+    std::bitset<128> covered_; // keys of the current preset that a line plays
 };
 
 void writePrg(const fs::path& path, const std::vector<std::string>& lines) {

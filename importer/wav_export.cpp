@@ -173,7 +173,21 @@ const TExportedWav& TWavExport::get(const TSampleCut& cut) {
                                              looped ? cut.loopEnd - cut.start : -1,
                                              s.sampleRate * std::pow(2.0, cut.cents / 1200), gain);
 
+    auto meanSquare = [](auto first, auto last) {
+        double sum = 0;
+        for (auto it = first; it != last; ++it)
+            sum += static_cast<double>(*it) * *it;
+        return last > first ? sum / static_cast<double>(last - first) : 0.0;
+    };
+    const double before = looped ? meanSquare(piece.begin() + (cut.loopStart - cut.start),
+                                              piece.begin() + (cut.loopEnd - cut.start))
+                                 : meanSquare(piece.begin(), piece.end());
+    const double after = looped ? meanSquare(resampled.data.begin() + resampled.loopStart,
+                                             resampled.data.begin() + resampled.loopEnd)
+                                : meanSquare(resampled.data.begin(), resampled.data.end());
+
     TExportedWav wav;
+    wav.bandRatio = before > 0 && after > 0 ? std::min(1.0, std::sqrt(after / before) / gain) : 1;
     wav.name = safeName(s.name) + "_" + std::to_string(files_.size() + 1) + ".WAV";
     wav.frames = static_cast<std::int64_t>(resampled.data.size());
     wav.loopStart = resampled.loopStart;

@@ -26,6 +26,9 @@ struct TExportedWav {
     std::int64_t frames = 0;
     std::int64_t loopStart = -1, loopEnd = -1;
     double gain = 1; // WAV data = font data x gain
+    // RMS of the WAV over that of the font data x gain (of the loops, where there are): below 1
+    // by the share of the sound above the engine's band, which resampling removes.
+    double bandRatio = 1;
 };
 
 class TWavExport final {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 
 namespace zb::test {
 namespace {
@@ -83,6 +84,27 @@ TEST(SfImport, AttenuationDividesTheLevelAsCommonPlayersDo) {
         return std::stod(fields(entryLines(i.dir.path() / "out" / "PRG" / "0.PRG")[0])[3]);
     };
     EXPECT_NEAR(20 * std::log10(volume(*soft) / volume(*loud)), 6.0, 0.05);
+}
+
+TEST(SfImport, SoundAboveTheEnginesBandKeepsItsPowerInTheRest) {
+    auto bright = basicFont(); // half of its power at 15 kHz, which 22050 frames a second lose
+    const auto low = sine(4000, 441, 44100, 10000), high = sine(4000, 14994, 44100, 10000);
+    for (std::size_t i = 0; i < low.size(); ++i)
+        bright.samples[0].data[i] = static_cast<std::int16_t>(low[i] + high[i]);
+    const auto level = [](const std::unique_ptr<TImported>& i) { // RMS of the loop / base volume
+        const fs::path out = i->dir.path() / "out";
+        const auto f = fields(entryLines(out / "PRG" / "0.PRG")[0]);
+        const auto frames = wavFrames(out / "WAV" / f[1]);
+        double sum = 0;
+        for (long n = std::stol(f[20]); n < std::stol(f[21]); ++n)
+            sum += std::pow(frames[static_cast<std::size_t>(n)], 2);
+        return std::sqrt(sum / static_cast<double>(std::stol(f[21]) - std::stol(f[20]))) /
+               std::stod(f[3]);
+    };
+    // Half the power of the plain 20000-peak sine, not the quarter its 441 Hz part keeps (to the
+    // step of a whole base volume).
+    EXPECT_NEAR(20 * std::log10(level(importFont(bright)) / level(importFont(basicFont()))), -3.0,
+                0.5);
 }
 
 // Only the zones that match a key sound, each with its own pan: a stereo half brings no partner
@@ -185,15 +207,31 @@ TEST(SfImport, ALongReleaseIsAFastLineAndAQuietTail) {
         const auto tail = fields(lines[i]), fast = fields(lines[i + 1]);
         EXPECT_EQ(tail[0], fast[0]);
         EXPECT_EQ(tail[1], fast[1]);
-        // The base volume divides the level: the tail is a ninth of the fast line.
-        EXPECT_NEAR(std::stod(tail[3]) / std::stod(fast[3]), 9, 0.2);
-        EXPECT_NEAR(std::stod(fast[15]), -1 / (2 * 0.17), 0.01);
-        EXPECT_NEAR(std::stod(tail[15]), -1 / (2 * 0.46), 0.01);
+        // The base volume divides the level: the tail has 14% of the sound, the fast line 86%.
+        EXPECT_NEAR(std::stod(tail[3]) / std::stod(fast[3]), 0.86 / 0.14, 0.2);
+        EXPECT_NEAR(std::stod(fast[15]), -1 / (2 * 0.16), 0.01);
+        EXPECT_NEAR(std::stod(tail[15]), -1 / (2 * 0.41), 0.01);
     }
-    for (int i = 1; i < 4; ++i)
-        font.instruments[0].zones.push_back({{{38, 1200}, {48, 10 * i}, {54, 1}}, 0});
+    for (int i = 1; i < 4; ++i) // 4 dB quieter each
+        font.instruments[0].zones.push_back({{{38, 1200}, {48, 100 * i}, {54, 1}}, 0});
+    // Four layers leave room for two pairs in a key's six lines: those of the two loudest.
     const auto four = importFont(font);
-    EXPECT_EQ(entryLines(four->dir.path() / "out" / "PRG" / "0.PRG").size(), lines.size() * 2);
+    std::map<long, int> kinds; // release reach in hundredths of the release time: lines
+    long loudestSingle = 0, quietestFast = 0;
+    for (const auto& line : entryLines(four->dir.path() / "out" / "PRG" / "0.PRG")) {
+        const auto f = fields(line);
+        if (f[0] != "C5-B5")
+            continue;
+        const long reach = std::lround(-100 / (2 * std::stod(f[15])));
+        ++kinds[reach];
+        if (reach == 30)
+            loudestSingle =
+                loudestSingle == 0 ? std::stol(f[3]) : std::min(loudestSingle, std::stol(f[3]));
+        if (reach == 16)
+            quietestFast = std::max(quietestFast, std::stol(f[3]));
+    }
+    EXPECT_EQ(kinds, (std::map<long, int>{{16, 2}, {30, 2}, {41, 2}}));
+    EXPECT_GT(loudestSingle, quietestFast); // base volumes divide: the singles are quieter
 }
 
 TEST(SfImport, ADecayingSoundIsAPairOfLinesOnEveryKey) {
@@ -207,12 +245,12 @@ TEST(SfImport, ADecayingSoundIsAPairOfLinesOnEveryKey) {
         const auto tail = fields(lines[i]), fast = fields(lines[i + 1]);
         EXPECT_EQ(tail[0].find('-'), std::string::npos) << lines[i];
         EXPECT_EQ(tail[0], fast[0]);
-        // The pair follows the logarithmic fall: silent at 0.17 and 0.46 of the decay time ...
-        EXPECT_NEAR(std::stod(fast[14]), -1 / (4 * 0.17), 0.01);
-        EXPECT_NEAR(std::stod(tail[14]), -1 / (4 * 0.46), 0.01);
+        // The pair follows the logarithmic fall: silent at 0.16 and 0.41 of the decay time ...
+        EXPECT_NEAR(std::stod(fast[14]), -1 / (4 * 0.16), 0.01);
+        EXPECT_NEAR(std::stod(tail[14]), -1 / (4 * 0.41), 0.01);
         // ... and releases from the level it has after a second held (at least a quarter).
-        EXPECT_NEAR(std::stod(fast[15]), -0.25 / (0.5 * 0.17), 0.01);
-        EXPECT_NEAR(std::stod(tail[15]), -(1 - 1 / 1.84) / (0.5 * 0.46), 0.01);
+        EXPECT_NEAR(std::stod(fast[15]), -0.25 / (0.5 * 0.16), 0.01);
+        EXPECT_NEAR(std::stod(tail[15]), -(1 - 1 / 1.64) / (0.5 * 0.41), 0.01);
     }
 }
 
