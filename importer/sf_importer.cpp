@@ -44,11 +44,11 @@ int rootKeyOf(const TSfZone& z, const TSfSample& s) {
 
 double seconds(int timecents);
 
-// The filter cut-off of a zone during the first half second of a note at velocity 100: its
-// initial cut-off, lowered by the default velocity modulator (-2400 cents x (1 - 100/128)) and
-// opened by the modulation envelope as far as that has come then.
-double cutoffHz(const TSfZone& z) {
-    const double t = 0.5 - seconds(z.get(genDelayModEnv));
+// The filter cut-off of a zone `t` seconds into a note at velocity 100: its initial cut-off,
+// lowered by the default velocity modulator (-2400 cents x (1 - 100/128)) and opened by the
+// modulation envelope as far as that has come then.
+double cutoffHz(const TSfZone& z, double t) {
+    t -= seconds(z.get(genDelayModEnv));
     const double attack = seconds(z.get(genAttackModEnv));
     const double hold = seconds(z.get(genHoldModEnv));
     const double decay = seconds(z.get(genDecayModEnv));
@@ -230,17 +230,6 @@ private:
         v.wavName = wav.name;
         v.baseKey = base;
         v.panpot = panpotOf(layer.pan);
-        // The low-pass of the zone is not imported; its loss of level is, so that the balance
-        // between programs stays that of SoundFont players.
-        const double pitch =
-            std::pow(2.0, (middle - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
-        const double filter =
-            wavs_.lowPassRatio(z.sample, cutoffHz(z) / pitch, z.get(genInitialFilterQ));
-        // SoundFont players keep the sound above the engine's band (as aliases at its rate):
-        // the power that the resampling removes is given back to the rest, up to 12 dB.
-        const double amplitude =
-            layer.amplitude * filter / wav.gain / std::max(0.25, wav.bandRatio);
-        v.baseVolume = baseVolumeFor(amplitude, v.panpot);
         v.modulationSensitivity = modulationSensitivityFor(middle, base);
         v.modulationRate = modulationRateFor(8.176 * std::pow(2.0, z.get(genFreqVibLfo) / 1200.0));
         const int fromMiddle = 60 - middle;
@@ -253,6 +242,26 @@ private:
         TEnvelope inTime =
             mapEnvelope(seconds(z.get(genDelayVolEnv)), seconds(z.get(genAttackVolEnv)), hold,
                         decay, sustainDb, release);
+        // The low-pass of the zone is not imported; its loss of level is, so that the balance
+        // between programs stays that of SoundFont players: as an average over the first second
+        // and a half of a note, when a modulation envelope may sweep the filter, weighted by
+        // the power of the volume envelope.
+        const double pitch =
+            std::pow(2.0, (middle - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
+        double filtered = 0, weight = 0;
+        for (const double t : {0.05, 0.2, 0.5, 1.0, 1.5}) {
+            const double w = std::pow(levelAt(inTime, t), 2) + 1e-6;
+            filtered += w * std::pow(wavs_.lowPassRatio(z.sample, cutoffHz(z, t) / pitch,
+                                                        z.get(genInitialFilterQ)),
+                                     2);
+            weight += w;
+        }
+        const double filter = std::sqrt(filtered / weight);
+        // SoundFont players keep the sound above the engine's band (as aliases at its rate):
+        // the power that the resampling removes is given back to the rest, up to 12 dB.
+        const double amplitude =
+            layer.amplitude * filter / wav.gain / std::max(0.25, wav.bandRatio);
+        v.baseVolume = baseVolumeFor(amplitude, v.panpot);
         const double limitMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopEnd - 1) / 22.05
                                                : static_cast<double>(wav.frames) / 22.05 + 1e6;
         const double loopStartMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopStart) / 22.05 : 0;

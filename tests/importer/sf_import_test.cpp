@@ -107,6 +107,21 @@ TEST(SfImport, SoundAboveTheEnginesBandKeepsItsPowerInTheRest) {
                 0.5);
 }
 
+TEST(SfImport, AFilterThatTheModulationEnvelopeOpensLosesLessLevel) {
+    auto closed = basicFont(); // cut-off near 190 Hz at velocity 100, under the 441 Hz sine
+    closed.instruments[0].zones[0].gens.push_back({8, 6000});
+    auto opening = closed; // opened 5 octaves at the start, closed again after 0.3 s
+    auto& gens = opening.instruments[0].zones[0].gens;
+    gens.push_back({11, 6000});
+    gens.push_back({28, -2084});
+    gens.push_back({29, 1000});
+    const auto volume = [](const TSf2Font& font) {
+        const auto imported = importFont(font);
+        return std::stod(fields(entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG")[0])[3]);
+    };
+    EXPECT_GT(20 * std::log10(volume(closed) / volume(opening)), 5.0);
+}
+
 // Only the zones that match a key sound, each with its own pan: a stereo half brings no partner
 // through its sample link, and the pair that two zones play comes out as those zones pan it.
 TEST(SfImport, ExactlyTheZonesSamplesSoundWithTheirOwnPan) {
