@@ -92,6 +92,10 @@ TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs, double lo
         decay = std::floor(std::max(0.0, limitMs - attack));
     }
     e.decayLength = static_cast<int>(std::floor(decay + 0.5));
+    // Without an attack the level starts at its full value and the decay's rate comes from the
+    // factor alone, which a fast step would need below zero: a 1 ms attack gives it a scale.
+    if (e.attackLength == 0 && e.decayLength > 0 && 1 + r * (decayFactor - 1) < 0)
+        e.attackLength = 1;
     if (e.attackLength + e.decayLength > limitMs)
         e.decayLength = std::max(0, static_cast<int>(std::floor(limitMs)) - e.attackLength);
     if (e.attackLength > 0) {

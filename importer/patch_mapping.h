@@ -65,7 +65,7 @@ double levelAt(const TEnvelope& e, double seconds);
 // a looping line the decay ends before `limitMs` (the loop's end; the position never passes
 // it): a longer decay is cut there at the level it has reached, and a sustain slope goes on to
 // silence where the full envelope would have reached it (a sustaining sound holds the level
-// reached).
+// reached). A decay too steep for the factors of a line without attack gets a 1 ms attack.
 TEnvelope fitEnvelope(const TEnvelope& time, double r, double limitMs, double loopStartMs = 0);
 
 // SoundFont pan (-500 full left .. 500 full right) as a panpot (127 full left .. 0 full right).

@@ -34,17 +34,6 @@ private:
     std::int64_t ls_, le_;
 };
 
-double kernel(double t, double cutoff, double width) {
-    if (std::abs(t) >= width)
-        return 0;
-    const double u = t / width;
-    const double window =
-        0.42 + 0.5 * std::cos(std::numbers::pi * u) + 0.08 * std::cos(2 * std::numbers::pi * u);
-    const double a = std::numbers::pi * cutoff * t;
-    const double sinc = a == 0 ? 1.0 : std::sin(a) / a;
-    return cutoff * sinc * window;
-}
-
 std::int16_t toSample(double v) {
     return static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
 }
@@ -64,7 +53,8 @@ struct TPlan {
     double centsError = 0;
 };
 
-TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, double sourceRate) {
+TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, double sourceRate,
+             std::int64_t minFrames = 0) {
     TPlan p;
     if (n == 0 || !(sourceRate > 0))
         return p;
@@ -100,28 +90,41 @@ TPlan planOf(std::int64_t n, std::int64_t loopStart, std::int64_t loopEnd, doubl
                               : static_cast<std::int64_t>(std::ceil(
                                     (static_cast<double>(loopStart) + p.width + 1) * p.ratio));
         p.loopEnd = p.loopStart + period;
-        p.frames = p.loopEnd + 3;
+        p.frames = std::max(p.loopEnd + 3, minFrames);
     }
     return p;
 }
 
+// The frames worked out by the kernel; the rest repeat the loop.
+std::int64_t computedFrames(const TPlan& p) {
+    return p.looped ? std::min(p.frames, p.loopEnd + 3) : p.frames;
+}
+
 } // namespace
 
+std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
+                             double sourceRate) {
+    return planOf(frames, loopStart, loopEnd, sourceRate).frames;
+}
+
 std::int64_t resamplingWork(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
-                            double sourceRate) {
-    const TPlan p = planOf(frames, loopStart, loopEnd, sourceRate);
+                            double sourceRate, std::int64_t minFrames) {
+    const TPlan p = planOf(frames, loopStart, loopEnd, sourceRate, minFrames);
     if (p.frames == std::numeric_limits<std::int64_t>::max())
         return p.frames;
     // The taps of a kernel at the engine's own rate count as one unit of work per frame.
     const double taps = p.exact ? 1 : 2 * std::ceil(p.width) + 1;
-    return static_cast<std::int64_t>(std::ceil(static_cast<double>(p.frames) * taps / 17));
+    const std::int64_t computed = computedFrames(p);
+    return static_cast<std::int64_t>(std::ceil(static_cast<double>(computed) * taps / 17)) +
+           (p.frames - computed) / 17;
 }
 
 TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t loopStart,
-                             std::int64_t loopEnd, double sourceRate, double gain) {
+                             std::int64_t loopEnd, double sourceRate, double gain,
+                             std::int64_t minFrames) {
     TResampled out;
     const auto n = static_cast<std::int64_t>(source.size());
-    const TPlan p = planOf(n, loopStart, loopEnd, sourceRate);
+    const TPlan p = planOf(n, loopStart, loopEnd, sourceRate, minFrames);
     if (p.frames == 0 || p.frames == std::numeric_limits<std::int64_t>::max())
         return out;
     const TLoopedSource x(source, p.looped ? loopStart : 0, p.looped ? loopEnd : 0);
@@ -129,7 +132,9 @@ TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t 
     out.loopEnd = p.loopEnd;
     out.centsError = p.centsError;
     out.data.resize(static_cast<std::size_t>(p.frames));
-    for (std::int64_t j = 0; j < p.frames; ++j) {
+    // Past the loop's end the data repeats the loop: computed once, then copied.
+    const std::int64_t computed = computedFrames(p);
+    for (std::int64_t j = 0; j < computed; ++j) {
         double v = 0;
         if (p.exact) {
             v = x.at(j);
@@ -137,11 +142,34 @@ TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t 
             const double t = static_cast<double>(j) / p.ratio;
             const auto first = static_cast<std::int64_t>(std::ceil(t - p.width));
             const auto last = static_cast<std::int64_t>(std::floor(t + p.width));
-            for (std::int64_t i = first; i <= last; ++i)
-                v += x.at(i) * kernel(t - static_cast<double>(i), p.cutoff, p.width);
+            // The kernel tap by tap, its sines and cosines turned on by one tap's angle instead
+            // of computed anew: three fewer calls a tap, the same values to rounding.
+            const double d = t - static_cast<double>(first);
+            const double sincStep = std::numbers::pi * p.cutoff;
+            const double windowStep = std::numbers::pi / p.width;
+            double sa = std::sin(sincStep * d), ca = std::cos(sincStep * d);
+            double sw = std::sin(windowStep * d), cw = std::cos(windowStep * d);
+            const double cs = std::cos(sincStep), ss = std::sin(sincStep);
+            const double cws = std::cos(windowStep), sws = std::sin(windowStep);
+            for (std::int64_t i = first; i <= last; ++i) {
+                const double ti = t - static_cast<double>(i);
+                if (std::abs(ti) < p.width) {
+                    const double a = sincStep * ti;
+                    // (Near a tap's own frame the turned sine's rounding would dominate.)
+                    const double sinc = std::abs(a) < 1e-3 ? 1 - a * a / 6 : sa / a;
+                    const double window = 0.42 + 0.5 * cw + 0.08 * (2 * cw * cw - 1);
+                    v += x.at(i) * p.cutoff * sinc * window;
+                }
+                const double nsa = sa * cs - ca * ss, nca = ca * cs + sa * ss;
+                const double nsw = sw * cws - cw * sws, ncw = cw * cws + sw * sws;
+                sa = nsa, ca = nca, sw = nsw, cw = ncw;
+            }
         }
         out.data[static_cast<std::size_t>(j)] = toSample(v * gain);
     }
+    for (std::int64_t j = computed; j < p.frames; ++j)
+        out.data[static_cast<std::size_t>(j)] =
+            out.data[static_cast<std::size_t>(j - (p.loopEnd - p.loopStart))];
     return out;
 }
 

@@ -20,13 +20,20 @@ struct TResampled {
 // A loop [loopStart, loopEnd) of the source (loopEnd <= 0: none) is unrolled until it spans at
 // least 2000 output frames and resampled so that it repeats after a whole number of frames:
 // the engine can only loop on whole frames, and a rounded short loop would be out of tune.
-// Uses a Blackman-windowed sinc, with its cut-off lowered when the rate falls.
+// Uses a Blackman-windowed sinc, with its cut-off lowered when the rate falls. With `minFrames`
+// the data goes on past the loop's end, repeating it, until it holds at least that many frames:
+// a line whose decay runs longer than the loop then has the sound to run through.
 // The work of resampleForEngine for these arguments, in units of one frame with the kernel of no
 // rate change: a plan that lowers the rate a hundredfold has a kernel a hundred times wider.
 std::int64_t resamplingWork(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
-                            double sourceRate);
+                            double sourceRate, std::int64_t minFrames = 0);
+
+// The frames resampleForEngine gives without `minFrames`.
+std::int64_t resampledFrames(std::int64_t frames, std::int64_t loopStart, std::int64_t loopEnd,
+                             double sourceRate);
 
 TResampled resampleForEngine(std::span<const std::int16_t> source, std::int64_t loopStart,
-                             std::int64_t loopEnd, double sourceRate, double gain);
+                             std::int64_t loopEnd, double sourceRate, double gain,
+                             std::int64_t minFrames = 0);
 
 } // namespace zb::importer

@@ -137,6 +137,16 @@ private:
         return layers;
     }
 
+    // A zone's volume envelope in time for a key (hold and decay may be scaled by the key).
+    static TEnvelope envelopeInTime(const TSfZone& z, int key) {
+        const int fromMiddle = 60 - key;
+        return mapEnvelope(
+            seconds(z.get(genDelayVolEnv)), seconds(z.get(genAttackVolEnv)),
+            seconds(z.get(genHoldVolEnv) + z.get(genKeynumToVolEnvHold) * fromMiddle),
+            seconds(z.get(genDecayVolEnv) + z.get(genKeynumToVolEnvDecay) * fromMiddle),
+            std::max(0, z.get(genSustainVolEnv)) / 10.0, seconds(z.get(genReleaseVolEnv)));
+    }
+
     // The lines of one layer over its kept keys: runs of keys that share base key and
     // resampling, cut into octaves because vibrato depth and key-scaled envelopes vary with
     // the key.
@@ -158,6 +168,19 @@ private:
             seconds(z.get(genDelayVolEnv)) + seconds(z.get(genAttackVolEnv)) >= 0.002 ||
             z.get(genSustainVolEnv) > 0;
         const int run = envelopeMoves ? 1 : 12;
+        // A decay runs through the sample, not its loop: the highest key of the zone, which
+        // steps fastest, needs the most of it. Only a decay to a sustain level (1 to 20 dB
+        // down) is worth the data; a deeper one falls on by time, as a pair or a slope.
+        std::int64_t decayFrames = 0;
+        const int sustain = z.get(genSustainVolEnv);
+        for (int k = z.keyLow; k <= z.keyHigh && sustain > 10 && sustain <= 200; ++k) {
+            if (!kept[static_cast<std::size_t>(k)])
+                continue;
+            const TEnvelope e = envelopeInTime(z, k);
+            const double r = std::pow(2.0, (k - placement(k).first) / 12.0);
+            decayFrames = std::max(decayFrames, static_cast<std::int64_t>(std::llround(
+                                                    (e.attackLength + e.decayLength) * r * 22.05)));
+        }
         int key = z.keyLow;
         while (key <= z.keyHigh) {
             if (!kept[static_cast<std::size_t>(key)]) {
@@ -170,7 +193,7 @@ private:
                    kept[static_cast<std::size_t>(high + 1)] && placement(high + 1).first == base &&
                    std::abs(placement(high + 1).second - cents) < 0.05)
                 ++high;
-            addLine(layer, s, key, high, base, cents,
+            addLine(layer, s, key, high, base, cents, decayFrames,
                     std::all_of(paired.begin() + key, paired.begin() + high + 1,
                                 [](bool p) { return p; }),
                     out);
@@ -179,7 +202,7 @@ private:
     }
 
     void addLine(const TLayer& layer, const TSfSample& s, int low, int high, int base, double cents,
-                 bool pairable, std::vector<std::string>& out) {
+                 std::int64_t decayFrames, bool pairable, std::vector<std::string>& out) {
         const TSfZone& z = layer.zone;
         const int root = rootKeyOf(z, s);
         const int tune = z.get(genCoarseTune) * 100 + z.get(genFineTune) + s.pitchCorrection;
@@ -216,6 +239,7 @@ private:
             return;
         }
         cut.cents = cents;
+        cut.minFrames = decayFrames + 4096; // the decay's end, then a loop to sustain in
         if (!wavs_.fits(cut)) {
             summary_.warnings.push_back("sample " + s.name +
                                         ": too many frames at the engine's rate, skipped");
@@ -239,9 +263,7 @@ private:
             seconds(z.get(genDecayVolEnv) + z.get(genKeynumToVolEnvDecay) * fromMiddle);
         const double sustainDb = std::max(0, z.get(genSustainVolEnv)) / 10.0;
         const double release = seconds(z.get(genReleaseVolEnv));
-        TEnvelope inTime =
-            mapEnvelope(seconds(z.get(genDelayVolEnv)), seconds(z.get(genAttackVolEnv)), hold,
-                        decay, sustainDb, release);
+        const TEnvelope inTime = envelopeInTime(z, middle);
         // The low-pass of the zone is not imported; its loss of level is, so that the balance
         // between programs stays that of SoundFont players: as an average over the first second
         // and a half of a note, when a modulation envelope may sweep the filter, weighted by
@@ -262,8 +284,23 @@ private:
         const double amplitude =
             layer.amplitude * filter / wav.gain / std::max(0.25, wav.bandRatio);
         v.baseVolume = baseVolumeFor(amplitude, v.panpot);
-        const double limitMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopEnd - 1) / 22.05
-                                               : static_cast<double>(wav.frames) / 22.05 + 1e6;
+        // The data may repeat the loop past its end (for a long decay): each line then loops
+        // the period in which its decay ends, as far as the data goes.
+        const std::int64_t period = wav.loopEnd - wav.loopStart;
+        const std::int64_t shifts = wav.loopEnd > 0 ? (wav.frames - 3 - wav.loopEnd) / period : 0;
+        const double limitMs = wav.loopEnd > 0
+                                   ? static_cast<double>(wav.loopEnd - 1 + shifts * period) / 22.05
+                                   : static_cast<double>(wav.frames) / 22.05 + 1e6;
+        const auto placeLoop = [&](TPrgLineValues& line) {
+            if (wav.loopEnd <= 0)
+                return;
+            const std::int64_t decayEnd =
+                (std::int64_t{line.envelope.attackLength} + line.envelope.decayLength) * 441 / 20;
+            const std::int64_t shift =
+                std::clamp<std::int64_t>((decayEnd - wav.loopStart) / period, 0, shifts);
+            line.loopStart = wav.loopStart + shift * period;
+            line.loopEnd = wav.loopEnd + shift * period;
+        };
         const double loopStartMs = wav.loopEnd > 0 ? static_cast<double>(wav.loopStart) / 22.05 : 0;
         const double r = std::pow(2.0, (middle - base) / 12.0);
         // A straight release falls by a fixed amount a second, the logarithmic one by a fixed
@@ -280,6 +317,7 @@ private:
         v.endPosition = wav.frames - 1;
         v.loopStart = wav.loopStart;
         v.loopEnd = wav.loopEnd;
+        placeLoop(v);
         if (v.endPosition >= wav.frames || v.loopEnd >= wav.frames)
             throw TImportError("internal error: the line written for sample " + s.name +
                                " lies outside its WAV: " + formatPrgLine(v));
@@ -303,6 +341,8 @@ private:
                 longDecay ? pairedDecay(inTime, hold, decay, kTailReach) : inTime;
             v.envelope = releasing(fast, kFastReach);
             tail.envelope = releasing(slow, kTailReach);
+            placeLoop(v);
+            placeLoop(tail);
             checkedAdd(formatPrgLine(tail), s.name, out);
         }
         checkedAdd(formatPrgLine(v), s.name, out);
@@ -333,10 +373,11 @@ private:
         }
     }
 
-    static void checkedAdd(const std::string& line, const std::string& sample,
-                           std::vector<std::string>& out) {
-        auto table = std::make_unique<instruments::prgEntryRec>();
-        const auto code = instruments::parsePrgLine(*table, line);
+    // Every line written is read back by the patch parser (into one scratch table: a full key
+    // only ignores further lines, which reads back all the same).
+    void checkedAdd(const std::string& line, const std::string& sample,
+                    std::vector<std::string>& out) {
+        const auto code = instruments::parsePrgLine(*readBack_, line);
         if (code != instruments::prgOk)
             throw TImportError("internal error: the line written for sample " + sample +
                                " does not read back (code " + std::to_string(code) + "): " + line);
@@ -346,6 +387,8 @@ private:
     const TSoundFont& font_;
     TWavExport& wavs_;
     TImportSummary& summary_;
+    std::unique_ptr<instruments::prgEntryRec> readBack_ =
+        std::make_unique<instruments::prgEntryRec>();
     std::bitset<128> covered_; // keys of the current preset that a line plays
 };
 

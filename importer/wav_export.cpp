@@ -19,6 +19,9 @@ namespace {
 // last step. The data keeps about 70 dB between its peak and its rounding.
 constexpr double kStoredPeak = 1024;
 
+// The longest a looping cut is made for a long decay: 6 s at the engine's rate.
+constexpr std::int64_t kMaxFrames = std::int64_t{1} << 17;
+
 void put16(std::string& s, unsigned v) {
     s += static_cast<char>(v & 0xFF);
     s += static_cast<char>((v >> 8) & 0xFF);
@@ -136,9 +139,25 @@ TWavExport::TWavExport(const TSoundFont& font, std::filesystem::path dir)
         budget_ += 16 * (std::int64_t{s.end} - s.start);
 }
 
-TWavExport::TKey TWavExport::keyOf(const TSampleCut& cut) {
-    return {cut.sample,    cut.start,   cut.end,
-            cut.loopStart, cut.loopEnd, std::lround(cut.cents * 10)};
+std::int64_t TWavExport::minFramesOf(const TSampleCut& cut) const {
+    if (cut.loopEnd <= cut.loopStart || cut.minFrames <= 0)
+        return 0;
+    const TSfSample& s = font_.samples()[static_cast<std::size_t>(cut.sample)];
+    const std::int64_t natural =
+        resampledFrames(cut.end - cut.start, cut.loopStart - cut.start, cut.loopEnd - cut.start,
+                        s.sampleRate * std::pow(2.0, cut.cents / 1200));
+    if (cut.minFrames <= natural)
+        return 0; // the plain file holds it: no second one
+    std::int64_t frames = 4096;
+    while (frames < cut.minFrames && frames < kMaxFrames)
+        frames *= 2;
+    return frames;
+}
+
+TWavExport::TKey TWavExport::keyOf(const TSampleCut& cut) const {
+    return {cut.sample,      cut.start,   cut.end,
+            cut.loopStart,   cut.loopEnd, std::lround(cut.cents * 10),
+            minFramesOf(cut)};
 }
 
 std::int64_t TWavExport::framesOf(const TSampleCut& cut) const {
@@ -146,7 +165,7 @@ std::int64_t TWavExport::framesOf(const TSampleCut& cut) const {
     const bool looped = cut.loopEnd > cut.loopStart;
     return resamplingWork(cut.end - cut.start, looped ? cut.loopStart - cut.start : -1,
                           looped ? cut.loopEnd - cut.start : -1,
-                          s.sampleRate * std::pow(2.0, cut.cents / 1200));
+                          s.sampleRate * std::pow(2.0, cut.cents / 1200), minFramesOf(cut));
 }
 
 bool TWavExport::fits(const TSampleCut& cut) const {
@@ -169,9 +188,9 @@ const TExportedWav& TWavExport::get(const TSampleCut& cut) {
         peak = std::max(peak, std::abs(static_cast<int>(v)));
     const double gain = peak > kStoredPeak ? kStoredPeak / peak : 1.0;
     const bool looped = cut.loopEnd > cut.loopStart;
-    const auto resampled = resampleForEngine(piece, looped ? cut.loopStart - cut.start : -1,
-                                             looped ? cut.loopEnd - cut.start : -1,
-                                             s.sampleRate * std::pow(2.0, cut.cents / 1200), gain);
+    const auto resampled = resampleForEngine(
+        piece, looped ? cut.loopStart - cut.start : -1, looped ? cut.loopEnd - cut.start : -1,
+        s.sampleRate * std::pow(2.0, cut.cents / 1200), gain, minFramesOf(cut));
 
     auto meanSquare = [](auto first, auto last) {
         double sum = 0;
@@ -179,12 +198,19 @@ const TExportedWav& TWavExport::get(const TSampleCut& cut) {
             sum += static_cast<double>(*it) * *it;
         return last > first ? sum / static_cast<double>(last - first) : 0.0;
     };
-    const double before = looped ? meanSquare(piece.begin() + (cut.loopStart - cut.start),
-                                              piece.begin() + (cut.loopEnd - cut.start))
-                                 : meanSquare(piece.begin(), piece.end());
-    const double after = looped ? meanSquare(resampled.data.begin() + resampled.loopStart,
-                                             resampled.data.begin() + resampled.loopEnd)
-                                : meanSquare(resampled.data.begin(), resampled.data.end());
+    // Over the sample's onset and one pass of its loop: a bright attack often carries most of
+    // the sound above the band.
+    double before = meanSquare(piece.begin(), piece.end());
+    double after = meanSquare(resampled.data.begin(), resampled.data.end());
+    if (looped) {
+        const auto onset = static_cast<double>(cut.loopStart - cut.start);
+        const auto loop = static_cast<double>(cut.loopEnd - cut.loopStart);
+        const auto* res = resampled.data.data();
+        before = meanSquare(piece.begin(), piece.begin() + (cut.loopEnd - cut.start));
+        after = (meanSquare(res, res + resampled.loopStart) * onset +
+                 meanSquare(res + resampled.loopStart, res + resampled.loopEnd) * loop) /
+                (onset + loop);
+    }
 
     TExportedWav wav;
     wav.bandRatio = before > 0 && after > 0 ? std::min(1.0, std::sqrt(after / before) / gain) : 1;

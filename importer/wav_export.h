@@ -19,6 +19,9 @@ struct TSampleCut {
     std::int64_t start = 0, end = 0;         // frames of the font's sample chunk, end exclusive
     std::int64_t loopStart = 0, loopEnd = 0; // loopEnd <= loopStart: no loop
     double cents = 0;                        // pitch raised by the resampling
+    // Frames at the engine's rate that a looping cut must hold at least, its loop repeated past
+    // its end; rounded up to a power of two, so that the lines of many zones share one file.
+    std::int64_t minFrames = 0;
 };
 
 struct TExportedWav {
@@ -26,8 +29,8 @@ struct TExportedWav {
     std::int64_t frames = 0;
     std::int64_t loopStart = -1, loopEnd = -1;
     double gain = 1; // WAV data = font data x gain
-    // RMS of the WAV over that of the font data x gain (of the loops, where there are): below 1
-    // by the share of the sound above the engine's band, which resampling removes.
+    // RMS of the WAV over that of the font data x gain (up to the loop's end, one pass of the
+    // loop): below 1 by the share of the sound above the engine's band, which resampling removes.
     double bandRatio = 1;
 };
 
@@ -54,10 +57,12 @@ public:
     double lowPassRatio(int sample, double cutoff, int resonance = 0);
 
 private:
-    using TKey = std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long>;
+    using TKey =
+        std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long, std::int64_t>;
     const TSoundFont& font_;
     std::filesystem::path dir_;
-    static TKey keyOf(const TSampleCut& cut);
+    TKey keyOf(const TSampleCut& cut) const;
+    std::int64_t minFramesOf(const TSampleCut& cut) const;
     std::int64_t framesOf(const TSampleCut& cut) const;
     std::map<TKey, TExportedWav> files_;
     std::int64_t budget_ = 0; // frames that may still be written

@@ -60,6 +60,19 @@ TEST(Resampler, ShortLoopIsUnrolledAndStaysInTune) {
     EXPECT_NEAR(1200 * std::log2(hz / (32000.0 / 73)), 0, 2);
 }
 
+TEST(Resampler, DataGoesOnPastTheLoopRepeatingIt) {
+    const auto x = test::sine(2000, 32000.0 / 73, 32000, 10000);
+    const auto plain = resampleForEngine(x, 500, 573, 32000, 1.0);
+    const auto r = resampleForEngine(x, 500, 573, 32000, 1.0, 20000);
+    ASSERT_EQ(r.data.size(), 20000U);
+    EXPECT_EQ(r.loopStart, plain.loopStart);
+    EXPECT_EQ(r.loopEnd, plain.loopEnd);
+    EXPECT_TRUE(std::equal(plain.data.begin(), plain.data.end(), r.data.begin()));
+    const auto period = static_cast<std::size_t>(r.loopEnd - r.loopStart);
+    for (std::size_t j = plain.data.size(); j < r.data.size(); ++j)
+        ASSERT_EQ(r.data[j], r.data[j - period]) << j;
+}
+
 TEST(Resampler, GainScalesTheData) {
     const auto x = test::sine(100, 1000, 22050, 10000);
     const auto r = resampleForEngine(x, -1, -1, 22050, 0.5);

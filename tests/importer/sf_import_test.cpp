@@ -269,6 +269,35 @@ TEST(SfImport, ADecayingSoundIsAPairOfLinesOnEveryKey) {
     }
 }
 
+TEST(SfImport, ADecayLongerThanTheLoopRunsThroughItsRepeats) {
+    auto font = basicFont(); // a loop of 100 frames at 44100 Hz, early in the sample
+    // Decay 20 s (a fall of 100 dB) to a sustain 10 dB down: 2 s to reach it.
+    font.instruments[0].zones = {{{{36, 5186}, {37, 100}, {54, 1}}, 0}};
+    const auto imported = importFont(font);
+    const fs::path out = imported->dir.path() / "out";
+    for (const auto& text : entryLines(out / "PRG" / "0.PRG")) {
+        const auto f = fields(text);
+        const long frames = static_cast<long>(wavFrames(out / "WAV" / f[1]).size());
+        const long decayEnd = (std::stol(f[16]) + std::stol(f[17])) * 441 / 20;
+        const long loopStart = std::stol(f[20]), loopEnd = std::stol(f[21]);
+        // The decay reaches the sustain level in time (2 s at the key's step) ...
+        const std::size_t digit = f[0].find_first_of("0123456789");
+        const int key = 12 * std::stoi(f[0].substr(digit)) +
+                        instruments::noteIndex(std::string_view(f[0]).substr(0, digit));
+        const double step = std::pow(2.0, (key - 69) / 12.0);
+        EXPECT_NEAR(decayEnd / 22050.0 / step, 2.0, 0.01) << text;
+        // (The engine reaches factor / step, from the attack's end or from 1 without one.)
+        const double factor = std::stod(f[13]);
+        EXPECT_NEAR(std::stol(f[16]) > 0 ? factor / step : 1 + (factor - 1) / step,
+                    std::pow(10.0, -0.5), 1e-3)
+            << text;
+        // ... and sustains in the loop's repeat in which it ends.
+        EXPECT_LE(loopStart, decayEnd) << text;
+        EXPECT_LT(decayEnd, loopEnd) << text;
+        EXPECT_LT(loopEnd, frames - 2) << text;
+    }
+}
+
 TEST(SfImport, KeepsTheSixLoudestLayersOfAKey) {
     auto font = basicFont();
     font.instruments[0].zones.clear();
