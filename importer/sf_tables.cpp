@@ -81,6 +81,15 @@ void checkIndices(TBytes records, std::size_t size, std::size_t offset, std::siz
     }
 }
 
+// A bag's generator or modulator index may point just past the list when the list lacks its
+// terminal record, which SoundFont players forgive: the last zone then reads to the list's end.
+void checkListIndices(TBytes bags, std::size_t offset, std::size_t count, const std::string& bag,
+                      const std::string& list, std::vector<std::string>& warnings) {
+    checkIndices(bags, 4, offset, count, bag);
+    if (bags.size() >= 4 && field16(bags, bags.size() - 4, offset) == count)
+        warnings.push_back("the " + list + " table has no terminal record");
+}
+
 } // namespace
 
 TSfTables readSoundFontTables(TBytes file) {
@@ -103,20 +112,20 @@ TSfTables readSoundFontTables(TBytes file) {
 
     const TBytes phdr = table(pdta, "phdr", 38, 2);
     const TBytes pbag = table(pdta, "pbag", 4, 1);
-    const TBytes pmod = table(pdta, "pmod", 10, 1);
-    const TBytes pgen = table(pdta, "pgen", 4, 1);
+    const TBytes pmod = table(pdta, "pmod", 10, 0);
+    const TBytes pgen = table(pdta, "pgen", 4, 0);
     const TBytes inst = table(pdta, "inst", 22, 2);
     const TBytes ibag = table(pdta, "ibag", 4, 1);
-    const TBytes imod = table(pdta, "imod", 10, 1);
-    const TBytes igen = table(pdta, "igen", 4, 1);
+    const TBytes imod = table(pdta, "imod", 10, 0);
+    const TBytes igen = table(pdta, "igen", 4, 0);
     const TBytes shdr = table(pdta, "shdr", 46, 1);
-    checkIndices(phdr, 38, 24, pbag.size() / 4 - 1, "phdr");
-    checkIndices(pbag, 4, 0, pgen.size() / 4 - 1, "pbag");
-    checkIndices(pbag, 4, 2, pmod.size() / 10 - 1, "pbag");
-    checkIndices(inst, 22, 20, ibag.size() / 4 - 1, "inst");
-    checkIndices(ibag, 4, 0, igen.size() / 4 - 1, "ibag");
-    checkIndices(ibag, 4, 2, imod.size() / 10 - 1, "ibag");
     TSfTables tables;
+    checkIndices(phdr, 38, 24, pbag.size() / 4 - 1, "phdr");
+    checkListIndices(pbag, 0, pgen.size() / 4, "pbag", "pgen", tables.warnings);
+    checkListIndices(pbag, 2, pmod.size() / 10, "pbag", "pmod", tables.warnings);
+    checkIndices(inst, 22, 20, ibag.size() / 4 - 1, "inst");
+    checkListIndices(ibag, 0, igen.size() / 4, "ibag", "igen", tables.warnings);
+    checkListIndices(ibag, 2, imod.size() / 10, "ibag", "imod", tables.warnings);
     if (const auto it = info.find("INAM"); it != info.end())
         tables.bankName.assign(reinterpret_cast<const char*>(it->second.data()), it->second.size());
     if (sdta.count("smpl"))

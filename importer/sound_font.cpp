@@ -219,6 +219,7 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
             throw TImportError("cannot be read");
         const TSfTables t = readSoundFontTables(bytes);
         bankName_ = cleanName(t.bankName);
+        warnings_ = t.warnings;
 
         // Every table ends with a terminal record, which is no sample, instrument or preset.
         std::vector<std::uint8_t> decoded; // the frames of compressed samples, after smpl's
@@ -277,8 +278,13 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
             out.program = static_cast<int>(preset.u16(20));
             for (const auto& pzone : pz.zones) {
                 const int inst = pzone.at(genInstrument);
-                if (inst >= instrumentCount)
-                    throw TImportError("preset " + out.name + " names a missing instrument");
+                // (As when a table lacks its terminal record and its last entry is taken for
+                // it: SoundFont players leave such a zone out and play the rest.)
+                if (inst >= instrumentCount) {
+                    warnings_.push_back("preset " + out.name +
+                                        " names a missing instrument, zone left out");
+                    continue;
+                }
                 const std::size_t iLast =
                     inst + 1 < instrumentCount ? instrumentBag(inst + 1) : iBags.size() - 1;
                 const TZoneList iz =
@@ -292,8 +298,12 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
                     if (zone.keyLow > zone.keyHigh || zone.velLow > zone.velHigh)
                         continue;
                     zone.sample = izone.at(genSampleId);
-                    if (zone.sample >= sampleCount)
-                        throw TImportError("an instrument names a missing sample");
+                    if (zone.sample >= sampleCount) {
+                        warnings_.push_back(
+                            "preset " + out.name +
+                            ": an instrument names a missing sample, zone left out");
+                        continue;
+                    }
                     if (samples_[static_cast<std::size_t>(zone.sample)].type & 0x8000)
                         continue; // ROM samples (and disabled ones) have no data in the file
                     for (int g = 0; g < genCount; ++g) {

@@ -104,6 +104,55 @@ TEST(SfBadFont, SampleReachingPastTheDataIsLeftOut) {
               summary.warnings.end());
 }
 
+// The font with the last record of one pdta table taken away, every size above it adjusted.
+std::string withoutLastRecord(std::string bytes, const std::string& table, std::size_t size) {
+    const auto le32 = [&](std::size_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<std::uint8_t>(bytes[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    const auto shrink = [&](std::size_t at) {
+        const std::uint32_t v = le32(at) - static_cast<std::uint32_t>(size);
+        for (int i = 0; i < 4; ++i)
+            bytes[at + static_cast<std::size_t>(i)] = static_cast<char>(v >> (8 * i));
+    };
+    const std::size_t list = bytes.find("pdta") - 8, chunk = bytes.find(table, list);
+    bytes.erase(chunk + 8 + le32(chunk + 4) - size, size);
+    shrink(chunk + 4);
+    shrink(list + 4);
+    shrink(4);
+    return bytes;
+}
+
+// A table without its terminal record is forgiven as SoundFont players forgive it: generator
+// and modulator lists read to their end, and a zone that names the record taken for the
+// terminal of the instruments or samples is left out; each with a warning.
+TEST(SfBadFont, TablesWithoutTerminalRecordsImport) {
+    const std::string whole = buildSf2(basicFont());
+    const auto import = [](const std::string& bytes, importer::TImportSummary& summary) {
+        TTempDir dir;
+        summary =
+            importer::importSoundFont(dir.write("font.sf2", bytes), (dir.path() / "out").string());
+        return entryLines(dir.path() / "out" / "PRG" / "0.PRG");
+    };
+    importer::TImportSummary plain, cut;
+    const auto lines = import(whole, plain);
+    for (const char* table : {"pgen", "igen", "pmod", "imod"}) {
+        const std::size_t size = table[1] == 'g' ? 4 : 10;
+        EXPECT_EQ(import(withoutLastRecord(whole, table, size), cut), lines) << table;
+        EXPECT_NE(std::find(cut.warnings.begin(), cut.warnings.end(),
+                            std::string("the ") + table + " table has no terminal record"),
+                  cut.warnings.end());
+    }
+    // The drum sample is the last: taken for the terminal, the kit's zone goes, the rest plays.
+    EXPECT_EQ(import(withoutLastRecord(whole, "shdr", 46), cut), lines);
+    EXPECT_EQ(cut.drumPrograms, 0);
+    EXPECT_NE(std::find(cut.warnings.begin(), cut.warnings.end(),
+                        "preset Kit: an instrument names a missing sample, zone left out"),
+              cut.warnings.end());
+}
+
 TEST(SfBadFont, FontWithoutTheChosenBanksIsAnError) {
     TTempDir dir;
     const auto path = dir.write("font.sf2", buildSf2(basicFont()));
