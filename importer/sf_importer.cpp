@@ -26,6 +26,7 @@ constexpr double kTailShare = 0.14;
 constexpr double kFastReach = 0.16;
 constexpr double kTailReach = 0.41;
 constexpr double kTypicalHold = 1.0; // seconds
+constexpr double kBakeBelow = 0.9;   // a low-pass that keeps less of the level is baked in
 
 // One zone that may sound at velocity 100, with what it takes to rank it.
 struct TLayer {
@@ -240,6 +241,37 @@ private:
         }
         cut.cents = cents;
         cut.minFrames = decayFrames + 4096; // the decay's end, then a loop to sustain in
+
+        // The zone's low-pass, as it sounds over the first second and a half of a note at
+        // velocity 100 while the modulation envelope may sweep it: its loss of level as the
+        // power average, weighted by the volume envelope's power, and its cut-off as their
+        // geometric mean. Where it takes more than 3 dB it shapes the sound, and is baked into
+        // the data at the middle of the octave (from the root) that the line plays in: the
+        // filter is fixed in Hz while a line transposes its data. The level of a line is the
+        // average loss, whatever the bake took.
+        const int middle = (low + high) / 2;
+        const TEnvelope inTime = envelopeInTime(z, middle);
+        const auto pitchAt = [&](double key) {
+            return std::pow(2.0, (key - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
+        };
+        const int resonance = z.get(genInitialFilterQ);
+        double filtered = 0, weight = 0, logCutoff = 0;
+        for (const double t : {0.05, 0.2, 0.5, 1.0, 1.5}) {
+            const double w = std::pow(levelAt(inTime, t), 2) + 1e-6;
+            const double hz = cutoffHz(z, t);
+            filtered +=
+                w * std::pow(wavs_.lowPassRatio(z.sample, hz / pitchAt(middle), resonance), 2);
+            logCutoff += w * std::log2(hz);
+            weight += w;
+        }
+        double filter = std::sqrt(filtered / weight);
+        if (filter < kBakeBelow) {
+            const double octave = std::floor((middle - root) / 12.0);
+            const double hz = std::pow(2.0, logCutoff / weight) / pitchAt(root + 12 * octave + 6);
+            cut.filterCutoff = std::pow(2.0, std::round(std::log2(hz) * 24) / 24);
+            cut.filterResonance = resonance;
+            filter /= wavs_.lowPassRatio(z.sample, cut.filterCutoff, resonance);
+        }
         if (!wavs_.fits(cut)) {
             summary_.warnings.push_back("sample " + s.name +
                                         ": too many frames at the engine's rate, skipped");
@@ -247,7 +279,6 @@ private:
         }
         const TExportedWav& wav = wavs_.get(cut);
 
-        const int middle = (low + high) / 2;
         TPrgLineValues v;
         v.keyLow = low;
         v.keyHigh = high;
@@ -263,22 +294,6 @@ private:
             seconds(z.get(genDecayVolEnv) + z.get(genKeynumToVolEnvDecay) * fromMiddle);
         const double sustainDb = std::max(0, z.get(genSustainVolEnv)) / 10.0;
         const double release = seconds(z.get(genReleaseVolEnv));
-        const TEnvelope inTime = envelopeInTime(z, middle);
-        // The low-pass of the zone is not imported; its loss of level is, so that the balance
-        // between programs stays that of SoundFont players: as an average over the first second
-        // and a half of a note, when a modulation envelope may sweep the filter, weighted by
-        // the power of the volume envelope.
-        const double pitch =
-            std::pow(2.0, (middle - root) * z.get(genScaleTuning) / 1200.0 + tune / 1200.0);
-        double filtered = 0, weight = 0;
-        for (const double t : {0.05, 0.2, 0.5, 1.0, 1.5}) {
-            const double w = std::pow(levelAt(inTime, t), 2) + 1e-6;
-            filtered += w * std::pow(wavs_.lowPassRatio(z.sample, cutoffHz(z, t) / pitch,
-                                                        z.get(genInitialFilterQ)),
-                                     2);
-            weight += w;
-        }
-        const double filter = std::sqrt(filtered / weight);
         // SoundFont players keep the sound above the engine's band (as aliases at its rate):
         // the power that the resampling removes is given back to the rest, up to 12 dB.
         const double amplitude =

@@ -31,6 +31,80 @@ void put32(std::string& s, std::uint32_t v) {
     put16(s, v >> 16);
 }
 
+// The resonant low-pass of SoundFont players: a biquad whose Q is the zone's resonance in
+// centibels above that of a Butterworth filter, its gain lowered by the root of Q.
+class TLowPass final {
+public:
+    TLowPass(double cutoff, int resonance, double rate) {
+        const double q = std::pow(10.0, (std::clamp(resonance, 0, 960) / 10.0 - 3.01) / 20);
+        const double gain = 1 / std::sqrt(q);
+        const double w = 2 * 3.14159265358979323846 * cutoff / rate;
+        const double alpha = std::sin(w) / (2 * q);
+        const double a0 = 1 + alpha;
+        b0_ = (1 - std::cos(w)) / 2 / a0 * gain;
+        b1_ = (1 - std::cos(w)) / a0 * gain;
+        a1_ = -2 * std::cos(w) / a0;
+        a2_ = (1 - alpha) / a0;
+    }
+    double operator()(double x) {
+        const double y = b0_ * x + b1_ * x1_ + b0_ * x2_ - a1_ * y1_ - a2_ * y2_;
+        x2_ = x1_;
+        x1_ = x;
+        y2_ = y1_;
+        y1_ = y;
+        return y;
+    }
+    // Frames until a disturbance has died away to -60 dB (the poles' radius is the root of a2).
+    double settlingFrames() const {
+        return a2_ > 0 && a2_ < 1 ? std::log(1e-3) / std::log(std::sqrt(a2_)) : 0;
+    }
+
+private:
+    double b0_ = 1, b1_ = 0, a1_ = 0, a2_ = 0;
+    double x1_ = 0, x2_ = 0, y1_ = 0, y2_ = 0;
+};
+
+// A piece of a sample through a low-pass, as a SoundFont player filters it while it plays:
+// the onset, then the loop passed through the filter until the filter has settled, its last
+// pass taken as the loop (so that the loop stays seamless). Scaled into 16 bits by `scale`.
+struct TFilteredPiece {
+    std::vector<std::int16_t> data;
+    std::int64_t loopStart = -1, loopEnd = -1;
+    double scale = 1; // data = filtered font data x scale
+};
+
+TFilteredPiece lowPassed(std::span<const std::int16_t> piece, std::int64_t loopStart,
+                         std::int64_t loopEnd, double cutoff, int resonance, double rate) {
+    TLowPass filter(cutoff, resonance, rate);
+    std::vector<double> y;
+    const bool looped = loopEnd > loopStart && loopStart >= 0;
+    const auto end = looped ? static_cast<std::size_t>(loopEnd) : piece.size();
+    y.reserve(end);
+    for (std::size_t i = 0; i < end; ++i)
+        y.push_back(filter(piece[i]));
+    TFilteredPiece out;
+    if (looped) {
+        const std::int64_t length = loopEnd - loopStart;
+        const double settle = std::min(filter.settlingFrames(), rate);
+        const auto passes = std::min<std::int64_t>(
+            1 + static_cast<std::int64_t>(std::ceil(settle / static_cast<double>(length))),
+            (std::int64_t{1} << 22) / length + 1);
+        for (std::int64_t p = 0; p < passes; ++p)
+            for (std::int64_t i = loopStart; i < loopEnd; ++i)
+                y.push_back(filter(piece[static_cast<std::size_t>(i)]));
+        out.loopEnd = static_cast<std::int64_t>(y.size());
+        out.loopStart = out.loopEnd - length;
+    }
+    double peak = 1;
+    for (const double v : y)
+        peak = std::max(peak, std::abs(v));
+    out.scale = peak > 32000 ? 32000 / peak : 1.0;
+    out.data.reserve(y.size());
+    for (const double v : y)
+        out.data.push_back(static_cast<std::int16_t>(std::lround(v * out.scale)));
+    return out;
+}
+
 } // namespace
 
 std::string safeName(const std::string& raw) {
@@ -104,27 +178,13 @@ double TWavExport::lowPassRatio(int sample, double cutoff, int resonance) {
         sample, std::lround(std::log2(std::max(cutoff, 1.0)) * 120), resonance};
     if (auto it = lowPass_.find(key); it != lowPass_.end())
         return it->second;
-    // The resonant low-pass of SoundFont players (a biquad whose Q is the zone's resonance in
-    // centibels above that of a Butterworth filter, its gain lowered by the root of Q), over the
-    // first two seconds.
-    const double q = std::pow(10.0, (std::clamp(resonance, 0, 960) / 10.0 - 3.01) / 20);
-    const double gain = 1 / std::sqrt(q);
-    const double w = 2 * 3.14159265358979323846 * cutoff / s.sampleRate;
-    const double alpha = std::sin(w) / (2 * q);
-    const double a0 = 1 + alpha;
-    const double b0 = (1 - std::cos(w)) / 2 / a0 * gain, b1 = (1 - std::cos(w)) / a0 * gain,
-                 b2 = b0;
-    const double a1 = -2 * std::cos(w) / a0, a2 = (1 - alpha) / a0;
+    TLowPass filter(cutoff, resonance, s.sampleRate);
     const auto data = font_.sampleData(sample);
     const std::size_t n = std::min<std::size_t>(data.size(), 2 * s.sampleRate);
-    double x1 = 0, x2 = 0, y1 = 0, y2 = 0, sum = 0, plain = 0;
+    double sum = 0, plain = 0;
     for (std::size_t i = 0; i < n; ++i) {
         const double x = data[i];
-        const double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
+        const double y = filter(x); // over the first two seconds
         sum += y * y;
         plain += x * x;
     }
@@ -155,9 +215,15 @@ std::int64_t TWavExport::minFramesOf(const TSampleCut& cut) const {
 }
 
 TWavExport::TKey TWavExport::keyOf(const TSampleCut& cut) const {
-    return {cut.sample,      cut.start,   cut.end,
-            cut.loopStart,   cut.loopEnd, std::lround(cut.cents * 10),
-            minFramesOf(cut)};
+    return {cut.sample,
+            cut.start,
+            cut.end,
+            cut.loopStart,
+            cut.loopEnd,
+            std::lround(cut.cents * 10),
+            minFramesOf(cut),
+            cut.filterCutoff > 0 ? std::lround(std::log2(cut.filterCutoff) * 1200) : 0,
+            cut.filterResonance};
 }
 
 std::int64_t TWavExport::framesOf(const TSampleCut& cut) const {
@@ -182,15 +248,27 @@ const TExportedWav& TWavExport::get(const TSampleCut& cut) {
     const auto all = font_.sampleData(cut.sample);
     const auto from = static_cast<std::size_t>(cut.start - s.start);
     const auto to = static_cast<std::size_t>(cut.end - s.start);
-    const std::span<const std::int16_t> piece(all.data() + from, to - from);
+    std::span<const std::int16_t> piece(all.data() + from, to - from);
+    const bool looped = cut.loopEnd > cut.loopStart;
+    std::int64_t loopStart = looped ? cut.loopStart - cut.start : -1;
+    std::int64_t loopEnd = looped ? cut.loopEnd - cut.start : -1;
+    double unit = 1; // font data per unit of the piece
+    TFilteredPiece filtered;
+    if (cut.filterCutoff > 0) {
+        filtered = lowPassed(piece, loopStart, loopEnd, cut.filterCutoff, cut.filterResonance,
+                             s.sampleRate);
+        piece = filtered.data;
+        loopStart = filtered.loopStart;
+        loopEnd = filtered.loopEnd;
+        unit = 1 / filtered.scale;
+    }
     int peak = 1;
     for (const auto v : piece)
         peak = std::max(peak, std::abs(static_cast<int>(v)));
-    const double gain = peak > kStoredPeak ? kStoredPeak / peak : 1.0;
-    const bool looped = cut.loopEnd > cut.loopStart;
-    const auto resampled = resampleForEngine(
-        piece, looped ? cut.loopStart - cut.start : -1, looped ? cut.loopEnd - cut.start : -1,
-        s.sampleRate * std::pow(2.0, cut.cents / 1200), gain, minFramesOf(cut));
+    const double gain = peak * unit > kStoredPeak ? kStoredPeak / (peak * unit) : 1.0;
+    const auto resampled =
+        resampleForEngine(piece, loopStart, loopEnd, s.sampleRate * std::pow(2.0, cut.cents / 1200),
+                          gain * unit, minFramesOf(cut));
 
     auto meanSquare = [](auto first, auto last) {
         double sum = 0;
@@ -203,17 +281,18 @@ const TExportedWav& TWavExport::get(const TSampleCut& cut) {
     double before = meanSquare(piece.begin(), piece.end());
     double after = meanSquare(resampled.data.begin(), resampled.data.end());
     if (looped) {
-        const auto onset = static_cast<double>(cut.loopStart - cut.start);
-        const auto loop = static_cast<double>(cut.loopEnd - cut.loopStart);
+        const auto onset = static_cast<double>(loopStart);
+        const auto loop = static_cast<double>(loopEnd - loopStart);
         const auto* res = resampled.data.data();
-        before = meanSquare(piece.begin(), piece.begin() + (cut.loopEnd - cut.start));
+        before = meanSquare(piece.begin(), piece.begin() + loopEnd);
         after = (meanSquare(res, res + resampled.loopStart) * onset +
                  meanSquare(res + resampled.loopStart, res + resampled.loopEnd) * loop) /
                 (onset + loop);
     }
 
     TExportedWav wav;
-    wav.bandRatio = before > 0 && after > 0 ? std::min(1.0, std::sqrt(after / before) / gain) : 1;
+    wav.bandRatio =
+        before > 0 && after > 0 ? std::min(1.0, std::sqrt(after / before) / (gain * unit)) : 1;
     wav.name = safeName(s.name) + "_" + std::to_string(files_.size() + 1) + ".WAV";
     wav.frames = static_cast<std::int64_t>(resampled.data.size());
     wav.loopStart = resampled.loopStart;

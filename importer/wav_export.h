@@ -22,6 +22,10 @@ struct TSampleCut {
     // Frames at the engine's rate that a looping cut must hold at least, its loop repeated past
     // its end; rounded up to a power of two, so that the lines of many zones share one file.
     std::int64_t minFrames = 0;
+    // A low-pass baked into the data: cut-off in Hz on the data at its own rate (0: none) and
+    // resonance in cB, as the zone's filter sounds at the pitch the cut's lines play.
+    double filterCutoff = 0;
+    int filterResonance = 0;
 };
 
 struct TExportedWav {
@@ -57,8 +61,8 @@ public:
     double lowPassRatio(int sample, double cutoff, int resonance = 0);
 
 private:
-    using TKey =
-        std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long, std::int64_t>;
+    using TKey = std::tuple<int, std::int64_t, std::int64_t, std::int64_t, std::int64_t, long,
+                            std::int64_t, long, int>;
     const TSoundFont& font_;
     std::filesystem::path dir_;
     TKey keyOf(const TSampleCut& cut) const;

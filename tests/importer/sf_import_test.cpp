@@ -86,28 +86,32 @@ TEST(SfImport, AttenuationDividesTheLevelAsCommonPlayersDo) {
     EXPECT_NEAR(20 * std::log10(volume(*soft) / volume(*loud)), 6.0, 0.05);
 }
 
+// The level of the first line of program 0: RMS of its WAV's loop over its base volume.
+double lineLevel(const TSf2Font& font) {
+    const auto imported = importFont(font);
+    const fs::path out = imported->dir.path() / "out";
+    const auto f = fields(entryLines(out / "PRG" / "0.PRG")[0]);
+    const auto frames = wavFrames(out / "WAV" / f[1]);
+    double sum = 0;
+    for (long n = std::stol(f[20]); n < std::stol(f[21]); ++n)
+        sum += std::pow(frames[static_cast<std::size_t>(n)], 2);
+    return std::sqrt(sum / static_cast<double>(std::stol(f[21]) - std::stol(f[20]))) /
+           std::stod(f[3]);
+}
+
 TEST(SfImport, SoundAboveTheEnginesBandKeepsItsPowerInTheRest) {
     auto bright = basicFont(); // half of its power at 15 kHz, which 22050 frames a second lose
     const auto low = sine(4000, 441, 44100, 10000), high = sine(4000, 14994, 44100, 10000);
     for (std::size_t i = 0; i < low.size(); ++i)
         bright.samples[0].data[i] = static_cast<std::int16_t>(low[i] + high[i]);
-    const auto level = [](const std::unique_ptr<TImported>& i) { // RMS of the loop / base volume
-        const fs::path out = i->dir.path() / "out";
-        const auto f = fields(entryLines(out / "PRG" / "0.PRG")[0]);
-        const auto frames = wavFrames(out / "WAV" / f[1]);
-        double sum = 0;
-        for (long n = std::stol(f[20]); n < std::stol(f[21]); ++n)
-            sum += std::pow(frames[static_cast<std::size_t>(n)], 2);
-        return std::sqrt(sum / static_cast<double>(std::stol(f[21]) - std::stol(f[20]))) /
-               std::stod(f[3]);
-    };
     // Half the power of the plain 20000-peak sine, not the quarter its 441 Hz part keeps (to the
     // step of a whole base volume).
-    EXPECT_NEAR(20 * std::log10(level(importFont(bright)) / level(importFont(basicFont()))), -3.0,
-                0.5);
+    EXPECT_NEAR(20 * std::log10(lineLevel(bright) / lineLevel(basicFont())), -3.0, 0.5);
 }
 
-TEST(SfImport, AFilterThatTheModulationEnvelopeOpensLosesLessLevel) {
+// A low-pass that shapes the sound is baked into the data; the level is its loss averaged over
+// the note while the modulation envelope sweeps it.
+TEST(SfImport, TheFilterIsBakedInAndItsSweepCounted) {
     auto closed = basicFont(); // cut-off near 190 Hz at velocity 100, under the 441 Hz sine
     closed.instruments[0].zones[0].gens.push_back({8, 6000});
     auto opening = closed; // opened 5 octaves at the start, closed again after 0.3 s
@@ -115,11 +119,38 @@ TEST(SfImport, AFilterThatTheModulationEnvelopeOpensLosesLessLevel) {
     gens.push_back({11, 6000});
     gens.push_back({28, -2084});
     gens.push_back({29, 1000});
-    const auto volume = [](const TSf2Font& font) {
+    const double plain = lineLevel(basicFont());
+    // The closed filter: a 2-pole low-pass most of an octave below the sine (at 350 Hz there).
+    EXPECT_NEAR(20 * std::log10(lineLevel(closed) / plain), -10.5, 1.5);
+    EXPECT_GT(20 * std::log10(lineLevel(opening) / lineLevel(closed)), 5.0);
+    // The data itself is filtered: a square wave's third harmonic falls with the filter.
+    auto square = basicFont();
+    for (std::size_t i = 0; i < square.samples[0].data.size(); ++i)
+        square.samples[0].data[i] = static_cast<std::int16_t>(i % 100 < 50 ? 10000 : -10000);
+    const auto harmonics = [](const TSf2Font& font) {
         const auto imported = importFont(font);
-        return std::stod(fields(entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG")[0])[3]);
+        const fs::path out = imported->dir.path() / "out";
+        const auto f = fields(entryLines(out / "PRG" / "0.PRG")[0]);
+        const auto frames = wavFrames(out / "WAV" / f[1]);
+        const long first = std::stol(f[20]), last = std::stol(f[21]);
+        const auto amplitude = [&](double periods) { // over the loop, of that many periods
+            double re = 0, im = 0;
+            for (long n = first; n < last; ++n) {
+                const double phase = 2 * 3.14159265358979 * periods *
+                                     static_cast<double>(n - first) /
+                                     static_cast<double>(last - first);
+                re += frames[static_cast<std::size_t>(n)] * std::cos(phase);
+                im += frames[static_cast<std::size_t>(n)] * std::sin(phase);
+            }
+            return std::hypot(re, im);
+        };
+        const double periods = static_cast<double>(last - first) / 50; // 441 Hz at 22050
+        return amplitude(3 * periods) / amplitude(periods);
     };
-    EXPECT_GT(20 * std::log10(volume(closed) / volume(opening)), 5.0);
+    const double open = harmonics(square);
+    square.instruments[0].zones[0].gens.push_back({8, 7000}); // about 390 Hz
+    EXPECT_NEAR(open, 1.0 / 3, 0.03);
+    EXPECT_LT(harmonics(square), open / 3);
 }
 
 // Only the zones that match a key sound, each with its own pan: a stereo half brings no partner
