@@ -33,6 +33,7 @@ struct TLayer {
     TSfZone zone;
     int pan = 0;          // SoundFont units, -500..500
     double amplitude = 0; // per channel at the reference controllers, relative to the font data
+                          // (before the modulators' attenuation at the line's key)
     double loudness = 0;  // amplitude x the sample's RMS
 };
 
@@ -45,9 +46,8 @@ int rootKeyOf(const TSfZone& z, const TSfSample& s) {
 
 double seconds(int timecents);
 
-// The filter cut-off of a zone `t` seconds into a note at velocity 100: its initial cut-off,
-// lowered by the default velocity modulator (-2400 cents x (1 - 100/128)) and opened by the
-// modulation envelope as far as that has come then.
+// The filter cut-off of a zone (at its key, modulators added) `t` seconds into a note: its
+// initial cut-off, opened by the modulation envelope as far as that has come then.
 double cutoffHz(const TSfZone& z, double t) {
     t -= seconds(z.get(genDelayModEnv));
     const double attack = seconds(z.get(genAttackModEnv));
@@ -59,9 +59,54 @@ double cutoffHz(const TSfZone& z, double t) {
         env = t < attack          ? t / attack
               : t < attack + hold ? 1.0
                                   : std::max(sustain, 1 - (t - attack - hold) / decay);
-    const double cents =
-        z.get(genInitialFilterFc) - 2400 * (1 - 100.0 / 128) + z.get(genModEnvToFilterFc) * env;
+    const double cents = z.get(genInitialFilterFc) + z.get(genModEnvToFilterFc) * env;
     return 8.176 * std::pow(2.0, std::min(cents, 13500.0) / 1200);
+}
+
+// Generators that modulators may move for the import: all but the sample's place and the
+// zone's ranges, and the attenuation, whose modulation the level takes apart.
+bool modulatable(int g) {
+    switch (g) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 12:
+    case 45:
+    case 50: // sample offsets
+    case genInstrument:
+    case genKeyRange:
+    case genVelRange:
+    case 46:
+    case 47:
+    case genSampleId:
+    case genSampleModes:
+    case 57:
+    case genOverridingRootKey:
+    case genInitialAttenuation:
+        return false;
+    default:
+        return true;
+    }
+}
+
+// A zone as a note at velocity 100 on `key` plays it: what its modulators add there (the
+// default ones included: velocity lowers the cut-off by 525 cents) on its generators.
+TSfZone atKey(const TSfZone& z, int key) {
+    TSfZone k = z;
+    for (int g = 0; g < genCount; ++g)
+        if (modulatable(g))
+            k.gen[static_cast<std::size_t>(g)] +=
+                static_cast<int>(std::lround(modulation(z.modulators, g, key, 100)));
+    return k;
+}
+
+// What the modulators add to the attenuation (cB, counted in full as SoundFont players count
+// them) beyond the default velocity curve, which the engine's own velocity formula plays.
+double extraAttenuation(const TSfZone& z, int key) {
+    return modulation(z.modulators, genInitialAttenuation, key, 100) -
+           modulation(defaultModulators(), genInitialAttenuation, key, 100);
 }
 
 double seconds(int timecents) {
@@ -124,7 +169,8 @@ private:
             l.pan = std::clamp(pan, -500, 500);
             const double cB = std::max(0, zone.get(genInitialAttenuation)) * kAttenuationFactor;
             l.amplitude = kLevelScale * std::pow(10.0, -cB / 200);
-            l.loudness = l.amplitude * wavs_.rms(zone.sample);
+            const double extra = extraAttenuation(zone, (zone.keyLow + zone.keyHigh) / 2);
+            l.loudness = l.amplitude * std::pow(10.0, -extra / 200) * wavs_.rms(zone.sample);
             layers.push_back(l);
         };
         // Exactly the zones that match a key sound, each with its own pan: the halves of a
@@ -133,7 +179,7 @@ private:
         for (const auto& zone : preset.zones) {
             if (zone.velLow > 100 || zone.velHigh < 100)
                 continue; // of velocity layers, the one that holds velocity 100
-            add(zone, zone.get(genPan));
+            add(zone, atKey(zone, (zone.keyLow + zone.keyHigh) / 2).get(genPan));
         }
         return layers;
     }
@@ -153,7 +199,7 @@ private:
     // the key.
     void linesOf(const TLayer& layer, const std::vector<bool>& kept,
                  const std::vector<bool>& paired, std::vector<std::string>& out) {
-        const TSfZone& z = layer.zone;
+        const TSfZone z = atKey(layer.zone, (layer.zone.keyLow + layer.zone.keyHigh) / 2);
         const TSfSample& s = font_.samples()[static_cast<std::size_t>(z.sample)];
         const int root = rootKeyOf(z, s);
         const int tune = z.get(genCoarseTune) * 100 + z.get(genFineTune) + s.pitchCorrection;
@@ -204,7 +250,7 @@ private:
 
     void addLine(const TLayer& layer, const TSfSample& s, int low, int high, int base, double cents,
                  std::int64_t decayFrames, bool pairable, std::vector<std::string>& out) {
-        const TSfZone& z = layer.zone;
+        const TSfZone z = atKey(layer.zone, (low + high) / 2);
         const int root = rootKeyOf(z, s);
         const int tune = z.get(genCoarseTune) * 100 + z.get(genFineTune) + s.pitchCorrection;
         TSampleCut cut;
@@ -296,8 +342,9 @@ private:
         const double release = seconds(z.get(genReleaseVolEnv));
         // SoundFont players keep the sound above the engine's band (as aliases at its rate):
         // the power that the resampling removes is given back to the rest, up to 12 dB.
-        const double amplitude =
-            layer.amplitude * filter / wav.gain / std::max(0.25, wav.bandRatio);
+        const double amplitude = layer.amplitude *
+                                 std::pow(10.0, -extraAttenuation(layer.zone, middle) / 200) *
+                                 filter / wav.gain / std::max(0.25, wav.bandRatio);
         v.baseVolume = baseVolumeFor(amplitude, v.panpot);
         // The data may repeat the loop past its end (for a long decay): each line then loops
         // the period in which its decay ends, as far as the data goes.

@@ -132,9 +132,11 @@ TSfTables readSoundFontTables(TBytes file) {
         tables.smpl = sdta.at("smpl");
     tables.phdr = phdr;
     tables.pbag = pbag;
+    tables.pmod = pmod;
     tables.pgen = pgen;
     tables.inst = inst;
     tables.ibag = ibag;
+    tables.imod = imod;
     tables.igen = igen;
     tables.shdr = shdr;
     return tables;

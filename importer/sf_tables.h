@@ -16,8 +16,8 @@ struct TSfTables {
     using TBytes = std::span<const std::uint8_t>;
     std::string bankName; // INAM, empty when missing
     TBytes smpl; // 16-bit sample data, or Ogg Vorbis streams (SF3); empty when the font has none
-    TBytes phdr, pbag, pgen, inst, ibag, igen, shdr; // sample ranges are not checked here
-    std::vector<std::string> warnings;               // faults forgiven
+    TBytes phdr, pbag, pmod, pgen, inst, ibag, imod, igen, shdr; // sample ranges unchecked
+    std::vector<std::string> warnings;                           // faults forgiven
 };
 
 // Throws TImportError (importer/sound_font.h) naming the first fault. The spans point into file.

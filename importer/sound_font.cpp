@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <bitset>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -30,9 +31,10 @@ private:
     TBytes bytes_;
 };
 
-// A bag: where its generators begin in the generator table.
+// A bag: where its generators and modulators begin in their tables.
 struct TBag {
     std::size_t genIndex = 0;
+    std::size_t modIndex = 0;
 };
 
 // A generator as the file holds it: operator and the two bytes of its amount.
@@ -43,9 +45,36 @@ struct TGen {
 
 std::vector<TBag> bagsOf(TBytes table) {
     std::vector<TBag> bags(table.size() / 4);
-    for (std::size_t i = 0; i < bags.size(); ++i)
+    for (std::size_t i = 0; i < bags.size(); ++i) {
         bags[i].genIndex = TRecord(table, 4, i).u16(0);
+        bags[i].modIndex = TRecord(table, 4, i).u16(2);
+    }
     return bags;
+}
+
+std::vector<TSfModulator> modsOf(TBytes table) {
+    std::vector<TSfModulator> mods(table.size() / 10);
+    for (std::size_t i = 0; i < mods.size(); ++i) {
+        const TRecord r(table, 10, i);
+        mods[i].source = static_cast<std::uint16_t>(r.u16(0));
+        mods[i].destination = static_cast<std::uint16_t>(r.u16(2));
+        mods[i].amount = static_cast<std::int16_t>(static_cast<std::uint16_t>(r.u16(4)));
+        mods[i].amountSource = static_cast<std::uint16_t>(r.u16(6));
+        mods[i].transform = static_cast<std::uint16_t>(r.u16(8));
+    }
+    return mods;
+}
+
+// A list of modulators with others merged in: an identical one replaces its match.
+void mergeModulators(std::vector<TSfModulator>& into, const std::vector<TSfModulator>& from) {
+    for (const auto& m : from) {
+        const auto same = std::find_if(into.begin(), into.end(),
+                                       [&](const TSfModulator& o) { return o.sameAs(m); });
+        if (same != into.end())
+            *same = m;
+        else
+            into.push_back(m);
+    }
 }
 
 std::vector<TGen> gensOf(TBytes table) {
@@ -61,6 +90,7 @@ std::vector<TGen> gensOf(TBytes table) {
 struct TRawZone {
     std::array<int, genCount> value{};
     std::bitset<genCount> set;
+    std::vector<TSfModulator> modulators; // later ones of the same kind replace earlier ones
     bool has(int g) const { return set.test(static_cast<std::size_t>(g)); }
     int at(int g) const { return value[static_cast<std::size_t>(g)]; }
 };
@@ -80,8 +110,9 @@ int amountOf(const TGen& gen, int oper) {
 }
 
 // Reads the zones of bags first..last-1. `terminal` is the generator that ends a zone.
-TZoneList readZones(const std::vector<TBag>& bags, const std::vector<TGen>& gens, std::size_t first,
-                    std::size_t last, int terminal) {
+TZoneList readZones(const std::vector<TBag>& bags, const std::vector<TGen>& gens,
+                    const std::vector<TSfModulator>& mods, std::size_t first, std::size_t last,
+                    int terminal) {
     if (first > last || last >= bags.size())
         throw TImportError("zone list out of range");
     TZoneList list;
@@ -91,6 +122,9 @@ TZoneList readZones(const std::vector<TBag>& bags, const std::vector<TGen>& gens
         if (g1 > g2 || g2 > gens.size())
             throw TImportError("generator list out of range");
         TRawZone zone;
+        // (Modulator indices were checked like generator indices; a falling pair reads none.)
+        for (std::size_t m = bags[b].modIndex; m < bags[b + 1].modIndex && m < mods.size(); ++m)
+            mergeModulators(zone.modulators, {mods[m]});
         bool terminated = false;
         for (std::size_t g = g1; g < g2 && !terminated; ++g) {
             const int oper = gens[g].oper;
@@ -159,6 +193,76 @@ std::string cleanName(const std::string& raw) {
 }
 
 } // namespace
+
+namespace {
+
+// A source's value for a note, as SoundFont players map it (section 8.2.1): 0..127 over 128,
+// then direction, polarity and curve. Nothing for a source the import does not play.
+std::optional<double> sourceValue(std::uint16_t source, int key, int velocity) {
+    const int index = source & 0x7F;
+    if (source & 0x80)
+        return std::nullopt; // a MIDI controller
+    double x = 0;
+    if (index == 0)
+        return 1.0; // no controller: the amount as it is
+    if (index == 2)
+        x = velocity / 128.0;
+    else if (index == 3)
+        x = key / 128.0;
+    else
+        return std::nullopt; // pressure, pitch wheel, its sensitivity, a link
+    if (source & 0x100)
+        x = 1 - x;
+    const bool bipolar = (source & 0x200) != 0;
+    const auto concave = [](double v) { // 0..1 onto the format's concave curve
+        const double rest = std::clamp(1 - v, 0.0, 1.0);
+        return rest <= 0 ? 1.0 : std::clamp(-(5.0 / 3.0) * std::log10(rest), 0.0, 1.0);
+    };
+    double y = x;
+    switch (source >> 10) {
+    case 1: // concave
+        y = bipolar ? (x > 0.5 ? concave(2 * x - 1) : -concave(1 - 2 * x)) : concave(x);
+        return y;
+    case 2: // convex
+        y = bipolar ? (x > 0.5 ? 1 - concave(2 - 2 * x) : concave(2 * x) - 1) : 1 - concave(1 - x);
+        return y;
+    case 3: // switch
+        y = x >= 0.5 ? 1 : 0;
+        break;
+    default:
+        break;
+    }
+    return bipolar ? 2 * y - 1 : y;
+}
+
+} // namespace
+
+double modulation(const std::vector<TSfModulator>& modulators, int g, int key, int velocity) {
+    double sum = 0;
+    for (const auto& m : modulators) {
+        if (m.destination != g)
+            continue; // also a link to another modulator (bit 15)
+        const auto a = sourceValue(m.source, key, velocity);
+        const auto b = m.amountSource == 0 ? std::optional<double>(1.0)
+                                           : sourceValue(m.amountSource, key, velocity);
+        if (!a || !b)
+            continue;
+        const double v = m.amount * *a * *b;
+        sum += m.transform == 2 ? std::abs(v) : v;
+    }
+    return sum;
+}
+
+const std::vector<TSfModulator>& defaultModulators() {
+    // Velocity to attenuation (960 cB, concave, falling) and to the filter's cut-off (-2400
+    // cents, falling, from velocity 64 up), as SoundFont players define them; the defaults on
+    // controllers are the engine's own.
+    static const std::vector<TSfModulator> defaults{
+        {0x0502, genInitialAttenuation, 0, 0, 960},
+        {0x0102, genInitialFilterFc, 0x0C02, 0, -2400},
+    };
+    return defaults;
+}
 
 std::array<int, genCount> defaultGenerators() {
     std::array<int, genCount> d{};
@@ -259,6 +363,8 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
         const auto iBags = bagsOf(t.ibag);
         const auto pGens = gensOf(t.pgen);
         const auto iGens = gensOf(t.igen);
+        const auto pMods = modsOf(t.pmod);
+        const auto iMods = modsOf(t.imod);
         const int presetCount = static_cast<int>(t.phdr.size() / 38) - 1;
         const int instrumentCount = static_cast<int>(t.inst.size() / 22) - 1;
         const auto presetBag = [&](int p) {
@@ -271,7 +377,7 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
         for (int p = 0; p < presetCount; ++p) {
             const TRecord preset(t.phdr, 38, static_cast<std::size_t>(p));
             const std::size_t last = p + 1 < presetCount ? presetBag(p + 1) : pBags.size() - 1;
-            const TZoneList pz = readZones(pBags, pGens, presetBag(p), last, genInstrument);
+            const TZoneList pz = readZones(pBags, pGens, pMods, presetBag(p), last, genInstrument);
             TSfPreset out;
             out.name = cleanName(preset.name());
             out.bank = static_cast<int>(preset.u16(22));
@@ -288,7 +394,7 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
                 const std::size_t iLast =
                     inst + 1 < instrumentCount ? instrumentBag(inst + 1) : iBags.size() - 1;
                 const TZoneList iz =
-                    readZones(iBags, iGens, instrumentBag(inst), iLast, genSampleId);
+                    readZones(iBags, iGens, iMods, instrumentBag(inst), iLast, genSampleId);
                 for (const auto& izone : iz.zones) {
                     TSfZone zone;
                     rangeOf(izone, iz.global, genKeyRange, zone.keyLow, zone.keyHigh);
@@ -318,6 +424,16 @@ TSoundFont::TSoundFont(const std::string& path) : path_(path) {
                         else if (pz.global && pz.global->has(g))
                             zone.gen[i] += pz.global->at(g);
                     }
+                    zone.modulators = defaultModulators();
+                    if (iz.global)
+                        mergeModulators(zone.modulators, iz.global->modulators);
+                    mergeModulators(zone.modulators, izone.modulators);
+                    std::vector<TSfModulator> presetLevel;
+                    if (pz.global)
+                        presetLevel = pz.global->modulators;
+                    mergeModulators(presetLevel, pzone.modulators);
+                    zone.modulators.insert(zone.modulators.end(), presetLevel.begin(),
+                                           presetLevel.end());
                     out.zones.push_back(zone);
                 }
             }

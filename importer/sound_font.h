@@ -78,6 +78,17 @@ struct TSfSample {
     int type = 1; // 1 mono, 2 right, 4 left, 8 linked
 };
 
+// A modulator as the file holds it: its source, destination generator, amount, amount source
+// and transform (SoundFont 2.04, section 8.2).
+struct TSfModulator {
+    std::uint16_t source = 0, destination = 0, amountSource = 0, transform = 0;
+    int amount = 0;
+    bool sameAs(const TSfModulator& m) const {
+        return source == m.source && destination == m.destination &&
+               amountSource == m.amountSource && transform == m.transform;
+    }
+};
+
 // The generator values of one playable zone: the instrument zone's (or its global zone's, or
 // the default) plus the preset zone's additive contribution, with the key and velocity ranges
 // intersected.
@@ -86,8 +97,19 @@ struct TSfZone {
     int keyLow = 0, keyHigh = 127;
     int velLow = 0, velHigh = 127;
     int sample = 0; // index into TSoundFont::samples()
+    // The modulators that act on the zone: the default ones as the instrument's global and own
+    // zones replace them, then the preset's (which add to the instrument's).
+    std::vector<TSfModulator> modulators;
     int get(TGenerator g) const { return gen[static_cast<std::size_t>(g)]; }
 };
+
+// What the modulators of a zone add to generator g of a note at `velocity` on `key`. Only
+// modulators whose sources are the note's velocity or key (or none) count: the engine plays
+// the controllers, pressure and pitch wheel by its own rules.
+double modulation(const std::vector<TSfModulator>& modulators, int g, int key, int velocity);
+
+// The default modulators of the format, as SoundFont players apply them.
+const std::vector<TSfModulator>& defaultModulators();
 
 struct TSfPreset {
     std::string name;

@@ -30,9 +30,15 @@ struct TSf2Sample {
     std::vector<std::uint8_t> ogg;
 };
 
+// A modulator: source, destination, amount, amount source, transform.
+struct TSf2Mod {
+    int source = 0, destination = 0, amount = 0, amountSource = 0, transform = 0;
+};
+
 struct TSf2Zone {
     TGens gens;     // without the terminal generator
     int target = 0; // instrument (preset zone) or sample (instrument zone); -1: global zone
+    std::vector<TSf2Mod> mods = {};
 };
 
 struct TSf2Instrument {
@@ -73,12 +79,21 @@ inline std::string buildSf2(const TSf2Font& font) {
         smpl.fill(46 * 2); // the format's zero points after each sample
     }
 
-    TBytes phdr, pbag, pgen, inst, ibag, igen, shdr;
-    int bagCount = 0, genCount = 0;
-    auto zonesOf = [&](const std::vector<TSf2Zone>& zones, TBytes& bag, TBytes& gen, int terminal) {
+    TBytes phdr, pbag, pmod, pgen, inst, ibag, imod, igen, shdr;
+    int bagCount = 0, genCount = 0, modCount = 0;
+    auto zonesOf = [&](const std::vector<TSf2Zone>& zones, TBytes& bag, TBytes& mod, TBytes& gen,
+                       int terminal) {
         for (const auto& z : zones) {
-            bag.u16(static_cast<std::uint32_t>(genCount)).u16(0);
+            bag.u16(static_cast<std::uint32_t>(genCount)).u16(static_cast<std::uint32_t>(modCount));
             ++bagCount;
+            for (const auto& m : z.mods) {
+                mod.u16(static_cast<std::uint32_t>(m.source))
+                    .u16(static_cast<std::uint32_t>(m.destination))
+                    .s16(m.amount)
+                    .u16(static_cast<std::uint32_t>(m.amountSource))
+                    .u16(static_cast<std::uint32_t>(m.transform));
+                ++modCount;
+            }
             for (const auto& [g, amount] : z.gens) {
                 gen.u16(static_cast<std::uint32_t>(g)).s16(amount);
                 ++genCount;
@@ -94,22 +109,24 @@ inline std::string buildSf2(const TSf2Font& font) {
         sf2Name(phdr, p.name);
         phdr.u16(static_cast<std::uint32_t>(p.program)).u16(static_cast<std::uint32_t>(p.bank));
         phdr.u16(static_cast<std::uint32_t>(bagCount)).u32(0).u32(0).u32(0);
-        zonesOf(p.zones, pbag, pgen, 41);
+        zonesOf(p.zones, pbag, pmod, pgen, 41);
     }
     sf2Name(phdr, "EOP");
     phdr.u16(0).u16(0).u16(static_cast<std::uint32_t>(bagCount)).u32(0).u32(0).u32(0);
-    pbag.u16(static_cast<std::uint32_t>(genCount)).u16(0);
+    pbag.u16(static_cast<std::uint32_t>(genCount)).u16(static_cast<std::uint32_t>(modCount));
     pgen.u32(0);
-    bagCount = genCount = 0;
+    pmod.fill(10);
+    bagCount = genCount = modCount = 0;
     for (const auto& i : font.instruments) {
         sf2Name(inst, i.name);
         inst.u16(static_cast<std::uint32_t>(bagCount));
-        zonesOf(i.zones, ibag, igen, 53);
+        zonesOf(i.zones, ibag, imod, igen, 53);
     }
     sf2Name(inst, "EOI");
     inst.u16(static_cast<std::uint32_t>(bagCount));
-    ibag.u16(static_cast<std::uint32_t>(genCount)).u16(0);
+    ibag.u16(static_cast<std::uint32_t>(genCount)).u16(static_cast<std::uint32_t>(modCount));
     igen.u32(0);
+    imod.fill(10);
     for (std::size_t i = 0; i < font.samples.size(); ++i) {
         const auto& s = font.samples[i];
         const std::uint32_t start = starts[i];
@@ -142,11 +159,11 @@ inline std::string buildSf2(const TSf2Font& font) {
     pdta.tag("pdta");
     chunk(pdta, "phdr", phdr);
     chunk(pdta, "pbag", pbag);
-    chunk(pdta, "pmod", TBytes().fill(10));
+    chunk(pdta, "pmod", pmod);
     chunk(pdta, "pgen", pgen);
     chunk(pdta, "inst", inst);
     chunk(pdta, "ibag", ibag);
-    chunk(pdta, "imod", TBytes().fill(10));
+    chunk(pdta, "imod", imod);
     chunk(pdta, "igen", igen);
     chunk(pdta, "shdr", shdr);
     TBytes body;

@@ -153,6 +153,40 @@ TEST(SfImport, TheFilterIsBakedInAndItsSweepCounted) {
     EXPECT_LT(harmonics(square), open / 3);
 }
 
+// Modulators on the note's velocity and key count as SoundFont players apply them at velocity
+// 100: an instrument's own replaces the default of its kind, a preset's adds to the
+// instrument's, controllers are the engine's.
+TEST(SfImport, ModulatorsOnVelocityAndKeyCount) {
+    const double plain = lineLevel(basicFont());
+    const auto levelWith = [](std::vector<TSf2Mod> instrument, std::vector<TSf2Mod> preset = {}) {
+        auto font = basicFont();
+        font.instruments[0].zones[0].mods = std::move(instrument);
+        font.presets[0].zones[0].mods = std::move(preset);
+        return lineLevel(font);
+    };
+    const auto dB = [&](double level) { return 20 * std::log10(level / plain); };
+    // The default velocity curve (960 cB, concave) at velocity 100 takes 17.2 dB; an instrument
+    // modulator of its kind with half the amount replaces it: 8.6 dB less (to the step of a
+    // whole base volume).
+    const double concave100 = -(5.0 / 3.0) * std::log10(100.0 / 128);
+    EXPECT_NEAR(dB(levelWith({{0x0502, 48, 480}})), 96 * concave100 / 2, 0.4);
+    // A preset modulator of the same kind adds to the default instead.
+    EXPECT_NEAR(dB(levelWith({}, {{0x0502, 48, 480}})), -96 * concave100 / 2, 0.4);
+    // Key, linear and falling: 10 dB x (1 - key / 128) down, at the line's middle key (65).
+    EXPECT_NEAR(dB(levelWith({{0x0103, 48, 100}})), -10 * (1 - 65.0 / 128), 0.3);
+    // No controller: the amount as it is; a controller source: nothing.
+    EXPECT_NEAR(dB(levelWith({{0, 48, 60}})), -6, 0.3);
+    EXPECT_NEAR(dB(levelWith({{0x0081, 48, 600}})), 0, 0.3);
+    // The absolute-value transform: a bipolar key source times -1000 cB attenuates all the same.
+    EXPECT_NEAR(dB(levelWith({{0x0203, 48, -1000, 0, 2}})), -100 * (2 * 65.0 / 128 - 1), 0.3);
+    // On another generator: velocity opens a filter the zone closes.
+    auto closed = basicFont();
+    closed.instruments[0].zones[0].gens.push_back({8, 6000});
+    auto opened = closed;
+    opened.instruments[0].zones[0].mods = {{0x0002, 8, 3000}}; // + 3000 x 100/128 cents
+    EXPECT_GT(20 * std::log10(lineLevel(opened) / lineLevel(closed)), 6);
+}
+
 // Only the zones that match a key sound, each with its own pan: a stereo half brings no partner
 // through its sample link, and the pair that two zones play comes out as those zones pan it.
 TEST(SfImport, ExactlyTheZonesSamplesSoundWithTheirOwnPan) {
