@@ -314,7 +314,7 @@ private:
         if (filter < kBakeBelow) {
             const double octave = std::floor((middle - root) / 12.0);
             const double hz = std::pow(2.0, logCutoff / weight) / pitchAt(root + 12 * octave + 6);
-            cut.filterCutoff = std::pow(2.0, std::round(std::log2(hz) * 24) / 24);
+            cut.filterCutoff = std::pow(2.0, std::round(std::log2(hz) * 4) / 4);
             cut.filterResonance = resonance;
             filter /= wavs_.lowPassRatio(z.sample, cut.filterCutoff, resonance);
         }
