@@ -62,6 +62,19 @@ struct TChannelSlot {
     std::int16_t slotPitchBend = 0;
 
     int entryCount(int key) const { return table ? table->entryCount[key] : 0; }
+    // The field of a controller that notes follow (modulation, volume, pan, expression).
+    std::uint8_t& controller(TNoteKind kind) {
+        switch (kind) {
+        case modulation:
+            return slotModulation;
+        case volume:
+            return slotVolume;
+        case pan:
+            return slotPan;
+        default:
+            return slotExpression;
+        }
+    }
 };
 
 // The state that every pass of one compilation reads and writes. It lives for one compileSong
@@ -85,18 +98,14 @@ struct TCompileState {
     std::uint16_t trackCount = 0;
     std::int16_t division = 0;
 
-    // Track reading state. Counters are 64-bit so that no length field can overflow them.
+    // Track reading state.
     std::int32_t trackNumber = 0;
     std::int32_t chunkLength = 0;
-    std::int64_t byteCount = 1; // chunk bytes consumed plus 1
+    std::int64_t chunkStart = 0; // file position of the chunk's first delta
     std::int32_t currentTick = 0;
-    std::uint8_t runningStatus = 0xFE;
-    bool endOfTrack = false;
-    bool expectDelta = true;
+    TMidiTokenizer track; // the reader's parse of the chunk
     std::unique_ptr<TFastFile> file;
-    // The look-ahead index of the chunk being read, built at its first note.
-    std::int64_t chunkStart = 0;
-    bool trackIndexBuilt = false;
+    // The look-ahead of the chunk's notes, started at its first note.
     TTrackIndex trackIndex;
 
     // Outputs of the timing and voice-building passes.

@@ -72,147 +72,40 @@ bool readChunkHeader(TCompileState& state) {
                                  (std::uint32_t{h[6]} << 8) | std::uint32_t{h[7]};
     state.chunkLength = static_cast<std::int32_t>(length);
     state.chunkStart = state.file->position();
-    state.trackIndexBuilt = false;
     state.trackIndex = TTrackIndex{};
-    state.runningStatus = 0xFE;
-    state.endOfTrack = false;
-    state.byteCount = 1;
-    state.expectDelta = true;
+    state.track = TMidiTokenizer(*state.file, state.chunkLength, TTempoRule::fourBytes);
     state.currentTick = 0;
     return true;
 }
 
-void skip(TCompileState& state, std::uint32_t length) {
-    if (state.failed())
-        return;
-    state.file->seek(state.file->position() + length);
-    state.byteCount += length;
-}
-
-void readMetaEvent(TCompileState& state) {
-    TFastFile& file = *state.file;
-    const std::uint8_t type = file.readByte();
-    if (testEof(state))
-        return;
-    state.byteCount += 1;
-    if (type == 0x2F) {
-        file.readByte(); // the length; its value does not matter
-        state.byteCount += 1;
-        state.endOfTrack = true;
-    } else if (type == 0x51) {
-        const auto t = readBytes<4>(file); // length byte, then the 24-bit tempo
-        if (testEof(state))
-            return;
-        state.byteCount += 4;
-        addTempo(state, t[1] * 65536 + t[2] * 256 + t[3]);
-    } else {
-        skip(state, readVarLen(state, state.byteCount));
-    }
-}
-
-} // namespace
-
-bool advanceTick(TCompileState& state, std::int32_t& tick, std::uint32_t delta) {
-    const std::int64_t sum = std::int64_t{tick} + delta;
-    if (sum > std::numeric_limits<std::int32_t>::max()) {
-        state.setError(errSongTooLong);
-        return false;
-    }
-    tick = static_cast<std::int32_t>(sum);
-    return true;
-}
-
-std::uint32_t readVarLen(TCompileState& state, std::int64_t& counter) {
-    TFastFile& file = *state.file;
-    std::uint8_t b = file.readByte();
-    if (testEof(state))
-        return 0;
-    ++counter;
-    std::uint32_t value = b & 0x7Fu;
-    while (b >= 0x80) {
-        b = file.readByte();
-        if (testEof(state))
-            return 0;
-        ++counter;
-        value = (value << 7) | (b & 0x7Fu);
-    }
-    return value;
-}
-
-void addTempo(TCompileState& state, std::int32_t tempo) {
-    auto& map = state.tempoMap;
-    const auto at = std::upper_bound(
-        map.begin(), map.end(), state.currentTick,
-        [](std::int32_t tick, const tempoEntry& entry) { return tick < entry.tick; });
-    map.insert(at, tempoEntry{state.currentTick, tempo});
-}
-
-void readEvent(TCompileState& state, std::uint8_t status, bool defaultTo0) {
-    TFastFile& file = *state.file;
-    const int slot = (status & 0x0F) + 1;
-    const std::uint8_t high = status & 0xF0;
-    if (high >= 0x80 && high <= 0xE0) {
-        const bool twoBytes = high != 0xC0 && high != 0xD0;
-        const std::uint8_t d1 = file.readByte();
-        const std::uint8_t d2 = twoBytes ? file.readByte() : 0;
-        if (testEof(state))
-            return;
-        state.byteCount += twoBytes ? 2 : 1;
-        TChannelSlot& s = state.slot(slot);
-        switch (high) {
-        case 0x90:
-            if (d2 > 0)
-                startNote(state, slot, d1, d2, defaultTo0);
-            break;
-        case 0xB0:
-            switch (d1) {
-            case 1:
-                s.slotModulation = d2;
-                break;
-            case 7:
-                s.slotVolume = d2;
-                break;
-            case 10:
-                s.slotPan = d2;
-                break;
-            case 11:
-                s.slotExpression = d2;
-                break;
-            case 64:
-                s.slotSustain = d2;
-                break;
-            default:
-                break;
-            }
-            break;
-        case 0xC0:
-            programChange(state, slot, d1);
-            break;
-        case 0xE0:
-            s.slotPitchBend = static_cast<std::int16_t>(d2 * 128 + d1 - 8192);
-            break;
-        default: // note-off and pressure: read ahead by startNote
-            break;
-        }
-        return;
-    }
-    switch (status) {
-    case 0xF0:
-    case 0xF7:
-        skip(state, readVarLen(state, state.byteCount));
+void readEvent(TCompileState& state, const TMidiEvent& e, bool defaultTo0) {
+    const int slot = (e.status & 0x0F) + 1;
+    TChannelSlot& s = state.slot(slot);
+    switch (e.status < 0xF0 ? e.status & 0xF0 : e.status) {
+    case 0x90:
+        if (e.d2 > 0)
+            startNote(state, slot, e.d1, e.d2, defaultTo0);
         break;
-    case 0xFE:
+    case 0xB0:
+        if (const auto kind = controllerKind(e.d1))
+            s.controller(*kind) = e.d2;
+        else if (e.d1 == 64)
+            s.slotSustain = e.d2;
+        break;
+    case 0xC0:
+        programChange(state, slot, e.d1);
+        break;
+    case 0xE0:
+        s.slotPitchBend = static_cast<std::int16_t>(e.d2 * 128 + e.d1 - 8192);
         break;
     case 0xFF:
-        readMetaEvent(state);
+        if (e.d1 == 0x51) // read whole by the reader's tokenizer
+            addTempo(state, e.tempo);
         break;
-    default: // 0xF1..0xF6, 0xF8..0xFD; a status below 0x80 never reaches here
-        state.setError(errUndefinedStatus);
+    default: // note-off and pressure (read ahead by startNote), system exclusive, FE
         break;
     }
 }
-
-namespace {
 
 void readTracks(TCompileState& state, bool defaultTo0) {
     if (state.failed())
@@ -230,37 +123,43 @@ void readTracks(TCompileState& state, bool defaultTo0) {
 
     if (!checkHeader(state))
         return;
-    TFastFile& file = *state.file;
     state.trackNumber = 0;
     do {
         ++state.trackNumber;
         if (!readChunkHeader(state))
             return;
         resetSlots(state);
-        while (state.byteCount < state.chunkLength && !state.endOfTrack && !state.failed()) {
-            if (state.expectDelta) {
-                advanceTick(state, state.currentTick, readVarLen(state, state.byteCount));
-                state.expectDelta = false;
-                continue;
+        for (bool more = true; more && !state.failed();) {
+            switch (state.track.next()) {
+            case TMidiTokenizer::delta:
+                if (state.track.tick() > std::numeric_limits<std::int32_t>::max())
+                    state.setError(errSongTooLong);
+                else
+                    state.currentTick = static_cast<std::int32_t>(state.track.tick());
+                break;
+            case TMidiTokenizer::event:
+                readEvent(state, state.track.current(), defaultTo0);
+                break;
+            case TMidiTokenizer::failed:
+                state.setError(state.track.errorCode());
+                break;
+            case TMidiTokenizer::chunkEnd:
+                more = false;
+                break;
             }
-            const std::uint8_t b = file.readByte();
-            if (testEof(state))
-                return;
-            if (b >= 0x80) {
-                if (b != 0xF0 && b != 0xF7 && b != 0xFF)
-                    state.runningStatus = b;
-                state.byteCount += 1;
-                readEvent(state, b, defaultTo0);
-            } else {
-                file.seek(file.position() - 1); // the data byte is read again by the event
-                readEvent(state, state.runningStatus, defaultTo0);
-            }
-            state.expectDelta = true;
         }
     } while (state.trackNumber != state.trackCount && !state.failed());
 }
 
 } // namespace
+
+void addTempo(TCompileState& state, std::int32_t tempo) {
+    auto& map = state.tempoMap;
+    const auto at = std::upper_bound(
+        map.begin(), map.end(), state.currentTick,
+        [](std::int32_t tick, const tempoEntry& entry) { return tick < entry.tick; });
+    map.insert(at, tempoEntry{state.currentTick, tempo});
+}
 
 void readMidiFile(TCompileState& state, bool defaultTo0) {
     readTracks(state, defaultTo0);

@@ -1,7 +1,6 @@
 #include "compiler/note_start.h"
 
 #include "compiler/merge.h"
-#include "compiler/midi_reader.h"
 #include "compiler/prg_loader.h"
 
 #include <algorithm>
@@ -80,149 +79,35 @@ void addInitialState(const TChannelSlot& s, int key, int velocity, std::int32_t 
         add(pitchBend, s.slotPitchBend);
 }
 
-// Reads from the note-on to the note's end and appends the note's changes and its noteEnd.
-// Returns false after an error that abandons the compilation without an end event.
+// Appends the note's changes up to its end and its noteEnd, read ahead through the chunk's
+// parse from the note-on. False after an error that abandons the compilation.
 bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& events) {
+    TTrackIndex& ix = state.trackIndex;
     TFastFile& file = *state.file;
-    const bool pedal = state.slot(slot).slotSustain >= 64;
-    std::int64_t counter = state.byteCount;
-    std::int32_t tick = state.currentTick;
-    std::uint8_t running = state.runningStatus;
-    bool expectDelta = true;
-    bool found = false;
-    // Without a matching end before the chunk runs out the note ends at the last tick reached,
-    // with the neutral release value an end-of-track event would give.
-    int release = 64;
-    const auto add = [&](TNoteKind kind, int value) {
-        events.push_back(
-            {tick, kind, static_cast<std::int16_t>(key), static_cast<std::int16_t>(value), 0});
-    };
-    const auto eofError = [&] {
-        if (!file.eof())
-            return false;
-        state.setError(errUnexpectedEnd);
-        return true;
-    };
-    const auto skip = [&](std::uint32_t length) {
-        if (state.failed())
-            return;
-        file.seek(file.position() + length);
-        counter += length;
-    };
-
-    while (counter < state.chunkLength && !found && !state.failed()) {
-        if (expectDelta) {
-            if (!advanceTick(state, tick, readVarLen(state, counter)))
-                return false;
-            expectDelta = false;
-            continue;
-        }
-        std::uint8_t status = file.readByte();
-        if (eofError())
-            return false;
-        if (status >= 0x80) {
-            if (status != 0xF0 && status != 0xF7 && status != 0xFF)
-                running = status;
-            ++counter;
-        } else {
-            file.seek(file.position() - 1);
-            status = running;
-        }
-        expectDelta = true;
-        const std::uint8_t high = status & 0xF0;
-        const bool sameSlot = (status & 0x0F) + 1 == slot;
-        if (high >= 0x80 && high <= 0xE0) {
-            const bool twoBytes = high != 0xC0 && high != 0xD0;
-            const std::uint8_t d1 = file.readByte();
-            const std::uint8_t d2 = twoBytes ? file.readByte() : 0;
-            if (eofError())
-                return false;
-            counter += twoBytes ? 2 : 1;
-            if (!sameSlot)
-                continue;
-            switch (high) {
-            case 0x80:
-                if (d1 == key) {
-                    found = true;
-                    release = pedal ? d2 / 3 : d2;
-                }
-                break;
-            case 0x90:
-                if (d1 == key) {
-                    found = true;
-                    release = d2 == 0 ? (pedal ? 21 : 64) : (pedal ? 42 : 127);
-                }
-                break;
-            case 0xA0:
-                if (d1 == key)
-                    add(pressure, d2);
-                break;
-            case 0xB0:
-                if (d1 == 1)
-                    add(modulation, d2);
-                else if (d1 == 7)
-                    add(volume, d2);
-                else if (d1 == 10)
-                    add(pan, d2);
-                else if (d1 == 11)
-                    add(expression, d2);
-                break;
-            case 0xD0:
-                add(pressure, d1);
-                break;
-            case 0xE0:
-                add(pitchBend, d2 * 128 + d1 - 8192);
-                break;
-            default: // program change: nothing
-                break;
-            }
-            continue;
-        }
-        switch (status) {
-        case 0xF0:
-        case 0xF7:
-            skip(readVarLen(state, counter));
-            break;
-        case 0xFE:
-            break;
-        case 0xFF: {
-            const std::uint8_t type = file.readByte();
-            if (eofError())
-                return false;
-            ++counter;
-            if (type == 0x2F) {
-                found = true;
-                release = 64;
-            } else {
-                skip(readVarLen(state, counter));
-            }
-            break;
-        }
-        default:
-            state.setError(errUndefinedStatus);
-            return false;
-        }
-    }
-    add(noteEnd, release);
-    return true;
-}
-
-// The look-ahead through the chunk's index: the same events, ends, errors and ticks as the
-// byte-wise one, found by searches. False when the index does not cover the reader's state.
-bool readAheadIndexed(TCompileState& state, int slot, int key, std::vector<noteEvent>& events,
-                      bool& ok) {
-    if (!state.trackIndexBuilt) {
-        TFastFile& file = *state.file;
+    const std::int64_t position = file.position();
+    const std::int64_t counter = state.track.counter();
+    const std::uint8_t running = state.track.running();
+    if (!ix.started()) {
         const std::int64_t resume = file.position();
         file.seek(state.chunkStart);
-        state.trackIndex.build(file, state.chunkLength);
+        ix.start(file, state.chunkLength, 1, 0xFE);
         file.seek(resume);
-        state.trackIndexBuilt = true;
     }
-    const TTrackIndex& ix = state.trackIndex;
-    const std::uint32_t k = ix.find(state.file->position(), state.byteCount, state.runningStatus);
-    if (k == TTrackIndex::none || ix.events[k].status != 0x90 + slot - 1 || ix.events[k].d1 != key)
-        return false;
+    std::uint32_t k = ix.find(position, counter, running);
+    if (k == TTrackIndex::none || ix.events[k].status != 0x90 + slot - 1 ||
+        ix.events[k].d1 != key) {
+        // The reader's parse has parted from this one (at a tempo event, see TTempoRule).
+        TTrackIndex::TEvent noteOn;
+        noteOn.status = static_cast<std::uint8_t>(0x90 + slot - 1);
+        noteOn.d1 = static_cast<std::uint8_t>(key);
+        noteOn.d2 = state.track.current().d2;
+        noteOn.positionAfter = position;
+        noteOn.counterAfter = counter;
+        noteOn.runningAfter = running;
+        ix.start(file, state.chunkLength, counter, running, &noteOn);
+        k = 0;
+    }
+    ix.parseToEndOf(k);
 
     // Ticks relative to the note-on, on the reader's own tick.
     const std::int64_t base = std::int64_t{state.currentTick} - ix.events[k].tick;
@@ -230,25 +115,21 @@ bool readAheadIndexed(TCompileState& state, int slot, int key, std::vector<noteE
         return base + indexTick > std::numeric_limits<std::int32_t>::max();
     };
     const std::uint32_t end = ix.endOf[k];
-    const bool ended =
-        end != TTrackIndex::none && (ix.errorAt == TTrackIndex::none || end < ix.errorAt);
     std::uint32_t stop = 0;
     std::int64_t endTick = 0;
-    if (ended) {
+    if (end != TTrackIndex::none) {
         stop = end;
         endTick = ix.events[end].tick;
     } else if (ix.errorAt != TTrackIndex::none) {
         state.setError(tooLong(ix.errorTick) ? errSongTooLong : ix.errorCode);
-        ok = false;
-        return true;
+        return false;
     } else {
         stop = static_cast<std::uint32_t>(ix.events.size());
         endTick = ix.finalTick;
     }
     if (tooLong(endTick)) {
         state.setError(errSongTooLong);
-        ok = false;
-        return true;
+        return false;
     }
 
     const auto add = [&](std::int64_t indexTick, TNoteKind kind, int value) {
@@ -265,12 +146,7 @@ bool readAheadIndexed(TCompileState& state, int slot, int key, std::vector<noteE
                 add(e.tick, pressure, e.d2);
             break;
         case 0xB0:
-            add(e.tick,
-                e.d1 == 1    ? modulation
-                : e.d1 == 7  ? volume
-                : e.d1 == 10 ? pan
-                             : expression,
-                e.d2);
+            add(e.tick, *controllerKind(e.d1), e.d2);
             break;
         case 0xD0:
             add(e.tick, pressure, e.d1);
@@ -281,16 +157,8 @@ bool readAheadIndexed(TCompileState& state, int slot, int key, std::vector<noteE
         }
     }
     const bool pedal = state.slot(slot).slotSustain >= 64;
-    int release = 64;
-    if (ended) {
-        const TTrackIndex::TEvent& e = ix.events[end];
-        if ((e.status & 0xF0) == 0x80)
-            release = pedal ? e.d2 / 3 : e.d2;
-        else if ((e.status & 0xF0) == 0x90)
-            release = e.d2 == 0 ? (pedal ? 21 : 64) : (pedal ? 42 : 127);
-    }
-    add(endTick, noteEnd, release);
-    ok = true;
+    add(endTick, noteEnd,
+        releaseValue(end != TTrackIndex::none ? &ix.events[end] : nullptr, pedal));
     return true;
 }
 
@@ -335,10 +203,7 @@ void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t ve
             const std::int64_t returnTo = state.file->position();
             group.emplace();
             addInitialState(s, key, velocity, state.currentTick, group->events);
-            bool ok = true;
-            if (!readAheadIndexed(state, slot, key, group->events, ok))
-                ok = readAhead(state, slot, key, group->events);
-            if (!ok)
+            if (!readAhead(state, slot, key, group->events))
                 return;
             state.file->seek(returnTo);
         }

@@ -4,16 +4,44 @@
 
 namespace zb::compiler {
 
+std::optional<TNoteKind> controllerKind(std::uint8_t controller) {
+    switch (controller) {
+    case 1:
+        return modulation;
+    case 7:
+        return volume;
+    case 10:
+        return pan;
+    case 11:
+        return expression;
+    default:
+        return std::nullopt;
+    }
+}
+
+int releaseValue(const TTrackIndex::TEvent* end, bool pedal) {
+    if (end == nullptr)
+        return 64;
+    switch (end->status & 0xF0) {
+    case 0x80:
+        return pedal ? end->d2 / 3 : end->d2;
+    case 0x90:
+        return end->d2 == 0 ? (pedal ? 21 : 64) : (pedal ? 42 : 127);
+    default: // the end-of-track event
+        return 64;
+    }
+}
+
 namespace {
 
-bool collects(std::uint8_t status, std::uint8_t d1) {
-    switch (status & 0xF0) {
+bool collects(const TTrackIndex::TEvent& e) {
+    switch (e.status & 0xF0) {
     case 0xA0:
     case 0xD0:
     case 0xE0:
         return true;
     case 0xB0:
-        return d1 == 1 || d1 == 7 || d1 == 10 || d1 == 11;
+        return controllerKind(e.d1).has_value();
     default:
         return false;
     }
@@ -21,134 +49,85 @@ bool collects(std::uint8_t status, std::uint8_t d1) {
 
 } // namespace
 
-void TTrackIndex::build(TFastFile& file, std::int32_t chunkLength) {
-    const std::int64_t chunkStart = file.position();
-    std::int64_t counter = 1;
-    std::int64_t tick = 0;
-    std::uint8_t running = 0xFE;
-    bool expectDelta = true;
-    bool stopped = false;
-    const auto fail = [&](std::int32_t code) {
-        errorAt = static_cast<std::uint32_t>(events.size());
-        errorCode = code;
-        errorTick = tick;
-        stopped = true;
-    };
-    // A variable-length quantity as the reader reads it; false after the end of the file.
-    const auto varLen = [&](std::uint32_t& value) {
-        std::uint8_t b = file.readByte();
-        if (file.eof())
-            return false;
-        ++counter;
-        value = b & 0x7Fu;
-        while (b >= 0x80) {
-            b = file.readByte();
-            if (file.eof())
-                return false;
-            ++counter;
-            value = (value << 7) | (b & 0x7Fu);
-        }
-        return true;
-    };
-
-    while (counter < chunkLength && !stopped) {
-        if (expectDelta) {
-            std::uint32_t delta = 0;
-            if (!varLen(delta)) {
-                fail(12);
-                break;
-            }
-            tick += delta;
-            expectDelta = false;
-            continue;
-        }
-        std::uint8_t status = file.readByte();
-        if (file.eof()) {
-            fail(12);
-            break;
-        }
-        if (status >= 0x80) {
-            if (status != 0xF0 && status != 0xF7 && status != 0xFF)
-                running = status;
-            ++counter;
-        } else {
-            file.seek(file.position() - 1);
-            status = running;
-        }
-        expectDelta = true;
-        TEvent e;
-        e.tick = tick;
-        e.status = status;
-        if (status >= 0x80 && status < 0xF0) {
-            const bool twoBytes = (status & 0xF0) != 0xC0 && (status & 0xF0) != 0xD0;
-            e.d1 = file.readByte();
-            e.d2 = twoBytes ? file.readByte() : 0;
-            if (file.eof()) {
-                fail(12);
-                break;
-            }
-            counter += twoBytes ? 2 : 1;
-        } else if (status == 0xF0 || status == 0xF7) {
-            std::uint32_t length = 0;
-            if (!varLen(length)) {
-                fail(12);
-                break;
-            }
-            file.seek(file.position() + length);
-            counter += length;
-        } else if (status == 0xFF) {
-            e.d1 = file.readByte();
-            if (file.eof()) {
-                fail(12);
-                break;
-            }
-            ++counter;
-            if (e.d1 == 0x2F) {
-                stopped = true; // the look-ahead stops here, with its length byte unread
-            } else {
-                std::uint32_t length = 0;
-                if (!varLen(length)) {
-                    fail(12);
-                    break;
-                }
-                file.seek(file.position() + length);
-                counter += length;
-            }
-        } else if (status != 0xFE) {
-            fail(14);
-            break;
-        }
-        e.positionAfter = file.position();
-        e.counterAfter = counter;
-        e.runningAfter = running;
-        events.push_back(e);
-    }
-    finalTick = tick;
-    file.seek(chunkStart);
-
-    // Ends of notes, found backwards: the next note event of each channel and key.
-    endOf.assign(events.size(), none);
-    std::uint32_t endOfTrack = none;
-    if (!events.empty() && events.back().status == 0xFF && events.back().d1 == 0x2F)
-        endOfTrack = static_cast<std::uint32_t>(events.size() - 1);
-    std::vector<std::uint32_t> next(16 * 256, none);
-    for (std::size_t i = events.size(); i-- > 0;) {
-        const TEvent& e = events[i];
-        const std::uint8_t kind = e.status & 0xF0;
-        if (kind != 0x80 && kind != 0x90)
-            continue;
-        std::uint32_t& nextOfKey = next[(e.status & 0x0Fu) * 256 + e.d1];
-        if (kind == 0x90)
-            endOf[i] = std::min(nextOfKey, endOfTrack);
-        nextOfKey = static_cast<std::uint32_t>(i);
-    }
-    for (std::size_t i = 0; i < events.size(); ++i)
-        if (events[i].status < 0xF0 && collects(events[i].status, events[i].d1))
-            channelEvents[events[i].status & 0x0F].push_back(static_cast<std::uint32_t>(i));
+void TTrackIndex::start(TFastFile& file, std::int32_t chunkLength, std::int64_t counter,
+                        std::uint8_t running, const TEvent* first) {
+    *this = TTrackIndex{};
+    file_ = &file;
+    position_ = file.position();
+    tokens_ = TMidiTokenizer(file, chunkLength, TTempoRule::byLength, counter, running);
+    open_.assign(16 * 128, {});
+    started_ = true;
+    if (first != nullptr)
+        add(*first);
 }
 
-std::uint32_t TTrackIndex::find(std::int64_t position, std::int64_t counter,
-                                std::uint8_t running) const {
+void TTrackIndex::add(const TEvent& e) {
+    const auto i = static_cast<std::uint32_t>(events.size());
+    events.push_back(e);
+    endOf.push_back(none);
+    const std::uint8_t kind = e.status & 0xF0;
+    if (e.status == 0xFF && e.d1 == 0x2F) {
+        // The end of the track ends every note still open.
+        for (auto& waiting : open_) {
+            for (const std::uint32_t k : waiting)
+                endOf[k] = i;
+            waiting.clear();
+        }
+    } else if ((kind == 0x80 || kind == 0x90) && e.d1 < 128) {
+        auto& waiting = open_[(e.status & 0x0Fu) * 128 + e.d1];
+        for (const std::uint32_t k : waiting)
+            endOf[k] = i;
+        waiting.clear();
+        if (kind == 0x90)
+            waiting.push_back(i);
+    }
+    if (e.status < 0xF0 && collects(e))
+        channelEvents[e.status & 0x0F].push_back(i);
+}
+
+bool TTrackIndex::parseEvent() {
+    for (;;) {
+        switch (tokens_.next()) {
+        case TMidiTokenizer::delta:
+            continue;
+        case TMidiTokenizer::event: {
+            const TMidiEvent& m = tokens_.current();
+            TEvent e;
+            e.tick = m.tick;
+            e.status = m.status;
+            e.d1 = m.d1;
+            e.d2 = m.d2;
+            e.positionAfter = file_->position();
+            e.counterAfter = tokens_.counter();
+            e.runningAfter = tokens_.running();
+            add(e);
+            if (tokens_.endOfTrack())
+                done_ = true;
+            return true;
+        }
+        case TMidiTokenizer::failed:
+            errorAt = static_cast<std::uint32_t>(events.size());
+            errorCode = tokens_.errorCode();
+            errorTick = tokens_.tick();
+            done_ = true;
+            return false;
+        case TMidiTokenizer::chunkEnd:
+            finalTick = tokens_.tick();
+            done_ = true;
+            return false;
+        }
+    }
+}
+
+std::uint32_t TTrackIndex::find(std::int64_t position, std::int64_t counter, std::uint8_t running) {
+    if (!done_ && (events.empty() || events.back().positionAfter < position)) {
+        const std::int64_t resume = file_->position();
+        file_->seek(position_);
+        while ((events.empty() || events.back().positionAfter < position) && parseEvent()) {
+        }
+        position_ = file_->position();
+        file_->seek(resume);
+    }
     const auto at =
         std::lower_bound(events.begin(), events.end(), position,
                          [](const TEvent& e, std::int64_t p) { return e.positionAfter < p; });
@@ -156,6 +135,17 @@ std::uint32_t TTrackIndex::find(std::int64_t position, std::int64_t counter,
         if (it->counterAfter == counter && it->runningAfter == running)
             return static_cast<std::uint32_t>(it - events.begin());
     return none;
+}
+
+void TTrackIndex::parseToEndOf(std::uint32_t k) {
+    if (done_ || endOf[k] != none)
+        return;
+    const std::int64_t resume = file_->position();
+    file_->seek(position_);
+    while (endOf[k] == none && parseEvent()) {
+    }
+    position_ = file_->position();
+    file_->seek(resume);
 }
 
 } // namespace zb::compiler

@@ -183,17 +183,16 @@ TEST_F(MidiReader, HugeSkipLengthIsAnUnexpectedEndNotAnOverflow) {
 
 TEST_F(MidiReader, VarLenCountsItsBytesAndKeepsThirtyTwoBits) {
     const std::string path =
-        dir.write("v", std::string("\x81\x80\x80\x80\x00\xFF\xFF\xFF\xFF\x7F\x01", 11));
-    state = TCompileState{};
-    state.file = std::make_unique<TFastFile>(path, false, true);
-    std::int64_t counter = 1;
-    EXPECT_EQ(readVarLen(state, counter), 0x10000000u);
-    EXPECT_EQ(counter, 6);
-    EXPECT_EQ(readVarLen(state, counter), 0xFFFFFFFFu);
-    EXPECT_EQ(counter, 11);
-    EXPECT_EQ(state.errorCode, 0);
-    EXPECT_EQ(readVarLen(state, counter), 0u); // the last byte of the file counts as the end
-    EXPECT_EQ(state.errorCode, 12);
+        dir.write("v", std::string("\x81\x80\x80\x80\x00\xFF\x01\xFF\xFF\xFF\xFF\x7F\x01", 13));
+    TFastFile file(path, false, true);
+    TMidiTokenizer tokens(file, 1000, TTempoRule::fourBytes);
+    EXPECT_EQ(tokens.next(), TMidiTokenizer::delta);
+    EXPECT_EQ(tokens.tick(), 0x10000000);
+    EXPECT_EQ(tokens.counter(), 6);
+    EXPECT_EQ(tokens.next(), TMidiTokenizer::event); // the skip runs past the end of the file
+    EXPECT_EQ(tokens.current().length, 0xFFFFFFFFu);
+    EXPECT_EQ(tokens.counter(), 13 + std::int64_t{0xFFFFFFFF});
+    EXPECT_EQ(tokens.next(), TMidiTokenizer::chunkEnd);
 }
 
 } // namespace
