@@ -16,8 +16,8 @@ std::filesystem::path programDir() {
 } // namespace zb::cli
 
 int main(int argc, char** argv) {
-    // The vector kernels compute the same bytes as the plain loops; this switch runs the plain
-    // ones, to compare the two on any machine or to rule the vector code out.
+    // The vector kernels compute the same bytes as the mixer's frame loop; this switch runs the
+    // frame loop alone, to compare the two on any machine or to rule the vector code out.
     if (const char* generic = std::getenv("ZORBEL_GENERIC_MIXER");
         generic != nullptr && *generic != '\0' && *generic != '0')
         zb::synth::useWideKernels(false);

@@ -16,4 +16,15 @@ inline constexpr std::int32_t kBlockBytes = 1024 * kBytesPerFrame;
 inline constexpr int kBufferCount = 3;
 inline constexpr std::int32_t kDefaultMul = 32; // output multiplier at volume 1, balance 1
 
+// A voice's read position and pitch step count 1/1024 of a sample: 10 fractional bits.
+inline constexpr int kFracBits = 10;
+inline constexpr std::int32_t kFracOne = 1 << kFracBits;
+inline constexpr std::int32_t kFracMask = kFracOne - 1;
+// The vibrato's cosine table divides the circle into 1,608 steps and holds the first 1,607 of
+// them; a phase's entry is phase x 1,607 div period, so the last step is never read.
+inline constexpr std::uint32_t kCosineSteps = 1608;
+inline constexpr std::uint32_t kCosineEntries = kCosineSteps - 1;
+// The longest vibrato period, in frames (a modulation rate of 1 Hz).
+inline constexpr std::uint32_t kLongestLfoPeriod = kOutputRate;
+
 } // namespace zb::synth

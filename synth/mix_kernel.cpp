@@ -1,5 +1,7 @@
 #include "synth/mix_kernel.h"
 
+#include "synth/frame_step.h"
+
 #include <algorithm>
 #include <atomic>
 #include <limits>
@@ -12,24 +14,6 @@
 namespace zb::synth {
 
 namespace {
-
-// Sums wrap at 64 bits rather than overflow, however many voices of absurd level come together.
-inline void addWrapping(std::int64_t& sum, std::int64_t product) {
-    sum = static_cast<std::int64_t>(static_cast<std::uint64_t>(sum) +
-                                    static_cast<std::uint64_t>(product));
-}
-
-// One frame read at q (in 1/1024 of a sample) with linear interpolation, added into the two
-// accumulator lanes at out.
-inline void mixFrame(const std::int16_t* data, std::int64_t q, std::int32_t gainLeft,
-                     std::int32_t gainRight, std::int64_t* out) {
-    const std::int64_t i = q >> 10;
-    const std::int32_t c = data[i];
-    const std::int32_t sample =
-        c + (((data[i + 1] - c) * static_cast<std::int32_t>(q & 1023)) >> 10);
-    addWrapping(out[0], std::int64_t{gainLeft} * sample);
-    addWrapping(out[1], std::int64_t{gainRight} * sample);
-}
 
 #ifdef ZB_WIDE_KERNEL
 
@@ -107,7 +91,8 @@ __attribute__((target("avx2"))) void plainFramesAvx2(const std::int16_t* data, s
             q += 8 * step;
         }
     }
-    plainFramesGeneric(data, size, q, step, frames - k, gainLeft, gainRight, out);
+    for (; k < frames; ++k, out += 2, q += step) // the frames a round does not take
+        mixAt(data, q, gainLeft, gainRight, out);
 }
 
 // The same with a step of its own for every frame: the eight positions of a round are the
@@ -137,7 +122,21 @@ steppedFramesAvx2(const std::int16_t* data, std::int64_t size, std::int64_t q,
             q += _mm256_extract_epi32(sums, 7);
         }
     }
-    steppedFramesGeneric(data, size, q, steps + k, maxStep, frames - k, gainLeft, gainRight, out);
+    for (; k < frames; q += steps[k], ++k, out += 2)
+        mixAt(data, q, gainLeft, gainRight, out);
+}
+
+// The steps the vector rounds do not take.
+std::int64_t vibratoStepsOneByOne(const std::int32_t* cosines, std::int64_t count,
+                                  std::int64_t phaseStep, std::int64_t depth,
+                                  std::int32_t* steps) noexcept {
+    std::int64_t sum = 0;
+    for (std::int64_t j = 0; j < count; ++j) {
+        const std::int64_t step = vibratoStep(phaseStep, cosines[j], depth);
+        steps[j] = static_cast<std::int32_t>(step);
+        sum += step;
+    }
+    return sum;
 }
 
 // Eight steps per round while the products and sums fit in 32 bits: a depth below 2^15 keeps
@@ -148,7 +147,7 @@ vibratoStepsAvx2(const std::int32_t* cosines, std::int64_t count, std::int64_t p
                  std::int64_t depth, std::int32_t* steps) noexcept {
     if (depth < 0 || depth >= 32768 || phaseStep < -(std::int64_t{1} << 30) ||
         phaseStep > (std::int64_t{1} << 30))
-        return vibratoStepsGeneric(cosines, count, phaseStep, depth, steps);
+        return vibratoStepsOneByOne(cosines, count, phaseStep, depth, steps);
     const __m256i base = _mm256_set1_epi32(static_cast<int>(phaseStep));
     const __m256i scale = _mm256_set1_epi32(static_cast<int>(depth));
     const __m256i zero = _mm256_setzero_si256();
@@ -168,7 +167,7 @@ vibratoStepsAvx2(const std::int32_t* cosines, std::int64_t count, std::int64_t p
     alignas(32) std::int64_t lanes[4];
     _mm256_store_si256(reinterpret_cast<__m256i*>(lanes), sums);
     return lanes[0] + lanes[1] + lanes[2] + lanes[3] +
-           vibratoStepsGeneric(cosines + k, count - k, phaseStep, depth, steps + k);
+           vibratoStepsOneByOne(cosines + k, count - k, phaseStep, depth, steps + k);
 }
 
 // Four frames per round while every sum is below 2^31 in magnitude, so that |sum| x mul fits
@@ -232,35 +231,6 @@ std::atomic<bool> wideWanted{true};
 
 } // namespace
 
-void plainFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::int64_t q,
-                        std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
-                        std::int32_t gainRight, std::int64_t* out) noexcept {
-    for (std::int64_t k = 0; k < frames; ++k, out += 2, q += step)
-        mixFrame(data, q, gainLeft, gainRight, out);
-}
-
-void steppedFramesGeneric(const std::int16_t* data, std::int64_t /*size*/, std::int64_t q,
-                          const std::int32_t* steps, std::int64_t /*maxStep*/, std::int64_t frames,
-                          std::int32_t gainLeft, std::int32_t gainRight,
-                          std::int64_t* out) noexcept {
-    for (std::int64_t k = 0; k < frames; q += steps[k], ++k, out += 2)
-        mixFrame(data, q, gainLeft, gainRight, out);
-}
-
-std::int64_t vibratoStepsGeneric(const std::int32_t* cosines, std::int64_t count,
-                                 std::int64_t phaseStep, std::int64_t depth,
-                                 std::int32_t* steps) noexcept {
-    std::int64_t sum = 0;
-    for (std::int64_t j = 0; j < count; ++j) {
-        const std::int64_t step =
-            std::clamp<std::int64_t>(phaseStep + ((std::int64_t{cosines[j]} * depth) >> 15), 0,
-                                     std::numeric_limits<std::int32_t>::max() - 1024);
-        steps[j] = static_cast<std::int32_t>(step);
-        sum += step;
-    }
-    return sum;
-}
-
 #ifdef ZB_WIDE_KERNEL
 TPlainKernel plainFramesWide() noexcept {
     return wideRuns() ? &plainFramesAvx2 : nullptr;
@@ -291,27 +261,27 @@ TConvertKernel convertFramesWide() noexcept {
 
 namespace {
 
-// The wide kernel where it runs and is wanted, else the fallback.
-template <typename TKernel> TKernel choose(TKernel wide, TKernel fallback) {
-    return wide != nullptr && wideWanted.load(std::memory_order_relaxed) ? wide : fallback;
+// The wide kernel where it runs and is wanted, else none.
+template <typename TKernel> TKernel choose(TKernel wide) {
+    return wideWanted.load(std::memory_order_relaxed) ? wide : nullptr;
 }
 
 } // namespace
 
 TPlainKernel plainKernel() noexcept {
-    return choose(plainFramesWide(), &plainFramesGeneric);
+    return choose(plainFramesWide());
 }
 
 TSteppedKernel steppedKernel() noexcept {
-    return choose(steppedFramesWide(), &steppedFramesGeneric);
+    return choose(steppedFramesWide());
 }
 
 TVibratoKernel vibratoKernel() noexcept {
-    return choose(vibratoStepsWide(), &vibratoStepsGeneric);
+    return choose(vibratoStepsWide());
 }
 
 TConvertKernel convertKernel() noexcept {
-    return choose(convertFramesWide(), TConvertKernel{nullptr});
+    return choose(convertFramesWide());
 }
 
 void useWideKernels(bool wide) noexcept {

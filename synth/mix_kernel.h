@@ -3,9 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// The innermost loop of the mixer: frames of one voice read at a constant step with linear
-// interpolation, times the voice's two gains, added into the stereo accumulator. A vector
-// version runs where the processor has it; both compute exactly the same sums.
+// The vector forms of the mixer's frame step (synth/frame_step.h): frames of one voice read at
+// a constant step with linear interpolation, times the voice's two gains, added into the stereo
+// accumulator; the vibrato's steps; the output conversion. Where the processor lacks them the
+// mixer runs its frame loop alone. They compute exactly the sums of the frame loop.
 namespace zb::synth {
 
 // Adds frames frames: frame k reads at q + k x step (in 1/1024 of a sample), interpolates
@@ -17,11 +18,6 @@ using TPlainKernel = void (*)(const std::int16_t* data, std::int64_t size, std::
                               std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
                               std::int32_t gainRight, std::int64_t* out) noexcept;
 
-// The portable loop, one frame at a time.
-void plainFramesGeneric(const std::int16_t* data, std::int64_t size, std::int64_t q,
-                        std::int64_t step, std::int64_t frames, std::int32_t gainLeft,
-                        std::int32_t gainRight, std::int64_t* out) noexcept;
-
 // The same with a step of its own for every frame: frame k reads at q + steps[0] + ... +
 // steps[k - 1]. Every step lies between 0 and maxStep.
 using TSteppedKernel = void (*)(const std::int16_t* data, std::int64_t size, std::int64_t q,
@@ -29,21 +25,12 @@ using TSteppedKernel = void (*)(const std::int16_t* data, std::int64_t size, std
                                 std::int64_t frames, std::int32_t gainLeft, std::int32_t gainRight,
                                 std::int64_t* out) noexcept;
 
-void steppedFramesGeneric(const std::int16_t* data, std::int64_t size, std::int64_t q,
-                          const std::int32_t* steps, std::int64_t maxStep, std::int64_t frames,
-                          std::int32_t gainLeft, std::int32_t gainRight,
-                          std::int64_t* out) noexcept;
-
 // The vibrato's steps of count frames whose cosine terms are cosines[0..count):
 // steps[j] = phaseStep + (cosines[j] x depth) >> 15, clamped to 0 .. 2^31 - 1025; returns their
 // sum. The cosines lie within +-65536.
 using TVibratoKernel = std::int64_t (*)(const std::int32_t* cosines, std::int64_t count,
                                         std::int64_t phaseStep, std::int64_t depth,
                                         std::int32_t* steps) noexcept;
-
-std::int64_t vibratoStepsGeneric(const std::int32_t* cosines, std::int64_t count,
-                                 std::int64_t phaseStep, std::int64_t depth,
-                                 std::int32_t* steps) noexcept;
 
 // Converts frames frames of the accumulator (left, right pairs) into 16-bit little-endian
 // stereo as convertOutput does, and returns how many it converted: it stops before the first
@@ -61,14 +48,15 @@ TSteppedKernel steppedFramesWide() noexcept;
 TVibratoKernel vibratoStepsWide() noexcept;
 TConvertKernel convertFramesWide() noexcept;
 
-// The kernels the mixer uses: the wide ones where they run, unless turned off.
+// The kernels the mixer uses: the wide ones where they run, unless turned off; nullptr: none,
+// the frame loop renders (converts) every frame on its own.
 TPlainKernel plainKernel() noexcept;
 TSteppedKernel steppedKernel() noexcept;
 TVibratoKernel vibratoKernel() noexcept;
-TConvertKernel convertKernel() noexcept; // nullptr: none, convert every frame on its own
+TConvertKernel convertKernel() noexcept;
 
 // Turns the wide kernels off (or on again where they run); for tests and benchmarks that
-// compare them with the generic loops.
+// compare them with the frame loop.
 void useWideKernels(bool wide) noexcept;
 
 } // namespace zb::synth

@@ -10,10 +10,6 @@
 // reals only at events and level updates.
 namespace zb::synth {
 
-// 65536 x cos(2 pi i / 1608) for i = 0..1606, the cosine rounded to single precision first and
-// the product truncated.
-const std::array<std::int32_t, 1607>& cosTable();
-
 // Renders one voice into mix (interleaved left/right frames of the buffer that starts at output
 // byte bufferStart) up to bufferEnd, handling its events at their positions. Returns false when
 // the voice has reached its endMark and is silent, so it can leave the active list.

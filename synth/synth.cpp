@@ -4,6 +4,7 @@
 #include "compiler/levels.h"
 #include "instruments/wav_header.h"
 #include "instruments/wav_sample.h"
+#include "synth/lfo.h"
 #include "synth/mixer.h"
 #include "synth/wav_writer.h"
 
@@ -80,6 +81,7 @@ bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
         rec->wavData = std::move(loaded.samples);
     }
     for (auto& voice : voices) {
+        prepareLfoCosines(voice->savedState.lfoPeriod);
         if (voice->sampleData != nullptr)
             continue;
         const auto& data = voice->sampleRec->wavData;

@@ -1,4 +1,5 @@
 #include "compiler/voice_builder.h"
+#include "synth/lfo.h"
 #include "synth/mixer.h"
 
 #include <gtest/gtest.h>
