@@ -2,6 +2,7 @@
 // render speed of a whole song in seconds of audio per CPU second.
 #include "compiler/compile_song.h"
 #include "compiler/voice_builder.h"
+#include "synth/lfo.h"
 #include "synth/mix_kernel.h"
 #include "synth/mixer.h"
 #include "synth/null_audio_output.h"
@@ -51,6 +52,7 @@ std::unique_ptr<TVoiceSet> makeVoices(bool loop, bool vibrato, bool envelope) {
         compiler::setVoiceParameters(*v, r, 60 + n % 5, false);
         v->sampleData = set->data.data();
         v->sampleSize = set->data.size();
+        synth::prepareLfoCosines(v->savedState.lfoPeriod); // as loading a song's samples does
         v->events = {{compiler::noteStart, 0, 0, 1, 1},
                      {compiler::modulation, 0, vibrato ? 128 : 0, 1, 1},
                      {compiler::noteEnd, 40000000, 0, 1, 1},
@@ -60,7 +62,7 @@ std::unique_ptr<TVoiceSet> makeVoices(bool loop, bool vibrato, bool envelope) {
     return set;
 }
 
-// wide: the vector kernels where the processor has them; else the plain loops, the reference.
+// wide: the vector kernels where the processor has them; else the frame loop, the reference.
 void mixVoices(benchmark::State& state, bool loop, bool vibrato, bool envelope, bool wide = true) {
     synth::useWideKernels(wide);
     const auto set = makeVoices(loop, vibrato, envelope);
