@@ -5,6 +5,7 @@
 #include "compiler/timing.h"
 #include "compiler/voice_builder.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -29,70 +30,50 @@ std::optional<std::int32_t> decimalCell(std::string_view text) {
     return value;
 }
 
-const char* codeText(std::int32_t code) {
-    switch (code) {
-    case 11:
-        return "Can not open MIDI file.";
-    case 12:
-        return "Unexpected end of MIDI file.";
-    case 13:
-        return "Source file is not Standard MIDI Level 0 or 1.";
-    case 14:
-        return "Undefined status byte in MIDI file.";
-    case 17:
-        return "not found.";
-    case 18:
-        return "Illegal key range code.";
-    case 20:
-        return "WAV filename missing.";
-    case 21:
-        return "Illegal base key code.";
-    case 22:
-        return "Illegal base volume.";
-    case 23:
-        return "Illegal base panpot.";
-    case 24:
-        return "Illegal velocity sensitivity.";
-    case 25:
-        return "Illegal pressure sensitivity.";
-    case 26:
-        return "Illegal expression sensitivity.";
-    case 27:
-        return "Illegal release sensitivity.";
-    case 28:
-        return "Illegal pitch bend range.";
-    case 29:
-        return "Illegal modulation sensitivity.";
-    case 30:
-        return "Illegal modulation rate.";
-    case 31:
-        return "Illegal attack factor.";
-    case 32:
-        return "Illegal decay factor.";
-    case 33:
-        return "Illegal sustain slope.";
-    case 34:
-        return "Illegal release slope.";
-    case 35:
-        return "Illegal attack length.";
-    case 36:
-        return "Illegal decay length.";
-    case 37:
-        return "Illegal start position.";
-    case 38:
-        return "Illegal end position.";
-    case 39:
-        return "Illegal loop start position.";
-    case 40:
-        return "Illegal loop end position.";
-    case 42:
-        return "Song too long.";
-    case 43:
-        return "Error reading WAV parameters.";
-    default:
-        return "";
-    }
-}
+// What a message puts before the error's text.
+enum class TPrefix { none, prgFile, prgLine };
+
+struct TErrorText {
+    std::int32_t code;
+    TPrefix prefix;
+    const char* text;
+};
+
+using namespace instruments;
+
+// The message of every error code; a note without a patch entry (errNoteNotAssigned) has a
+// message of its own.
+constexpr std::array<TErrorText, 29> kErrorTexts{{
+    {errOpenMidi, TPrefix::none, "Can not open MIDI file."},
+    {errUnexpectedEnd, TPrefix::none, "Unexpected end of MIDI file."},
+    {errNotStandardMidi, TPrefix::none, "Source file is not Standard MIDI Level 0 or 1."},
+    {errUndefinedStatus, TPrefix::none, "Undefined status byte in MIDI file."},
+    {prgNotFound, TPrefix::prgFile, "not found."},
+    {prgKeyRange, TPrefix::prgLine, "Illegal key range code."},
+    {prgWavName, TPrefix::prgLine, "WAV filename missing."},
+    {prgBaseKey, TPrefix::prgLine, "Illegal base key code."},
+    {prgBaseVolume, TPrefix::prgLine, "Illegal base volume."},
+    {prgPanpot, TPrefix::prgLine, "Illegal base panpot."},
+    {prgVelocitySensitivity, TPrefix::prgLine, "Illegal velocity sensitivity."},
+    {prgPressureSensitivity, TPrefix::prgLine, "Illegal pressure sensitivity."},
+    {prgExpressionSensitivity, TPrefix::prgLine, "Illegal expression sensitivity."},
+    {prgReleaseSensitivity, TPrefix::prgLine, "Illegal release sensitivity."},
+    {prgPitchBendRange, TPrefix::prgLine, "Illegal pitch bend range."},
+    {prgModulationSensitivity, TPrefix::prgLine, "Illegal modulation sensitivity."},
+    {prgModulationRate, TPrefix::prgLine, "Illegal modulation rate."},
+    {prgAttackFactor, TPrefix::prgLine, "Illegal attack factor."},
+    {prgDecayFactor, TPrefix::prgLine, "Illegal decay factor."},
+    {prgSustainSlope, TPrefix::prgLine, "Illegal sustain slope."},
+    {prgReleaseSlope, TPrefix::prgLine, "Illegal release slope."},
+    {prgAttackLength, TPrefix::prgLine, "Illegal attack length."},
+    {prgDecayLength, TPrefix::prgLine, "Illegal decay length."},
+    {prgStartPosition, TPrefix::prgLine, "Illegal start position."},
+    {prgEndPosition, TPrefix::prgLine, "Illegal end position."},
+    {prgLoopStart, TPrefix::prgLine, "Illegal loop start position."},
+    {prgLoopEnd, TPrefix::prgLine, "Illegal loop end position."},
+    {errSongTooLong, TPrefix::none, "Song too long."},
+    {prgWavParameters, TPrefix::prgLine, "Error reading WAV parameters."},
+}};
 
 } // namespace
 
@@ -126,13 +107,19 @@ std::string errorMessage(const TCompileState& state) {
     if (code == errNoteNotAssigned)
         return "Note " + noteName(details.key) + " not assigned to in MIDI Track:Channel " +
                std::to_string(state.trackNumber) + ":" + std::to_string(details.channel) + ".";
-    std::string prefix;
-    if (code == 17)
-        prefix = "PRG file " + details.prgFileName + " ";
-    else if ((code >= 18 && code <= 40) || code == 43)
-        prefix =
-            "PRG " + details.prgFileName + ", line #" + std::to_string(details.lineNumber) + ": ";
-    return prefix + codeText(code);
+    const auto* entry = std::find_if(kErrorTexts.begin(), kErrorTexts.end(),
+                                     [&](const TErrorText& e) { return e.code == code; });
+    if (entry == kErrorTexts.end())
+        return {};
+    switch (entry->prefix) {
+    case TPrefix::prgFile:
+        return "PRG file " + details.prgFileName + " " + entry->text;
+    case TPrefix::prgLine:
+        return "PRG " + details.prgFileName + ", line #" + std::to_string(details.lineNumber) +
+               ": " + entry->text;
+    default:
+        return entry->text;
+    }
 }
 
 void reportError(const TCompileState& state, const TErrorSink& showError) {

@@ -27,6 +27,25 @@ protected:
     std::vector<std::string> messages;
 };
 
+TEST(CompileMessages, EveryErrorCodeHasItsTextAndPrefix) {
+    TCompileState state;
+    state.errorType.prgFileName = "P.PRG";
+    state.errorType.lineNumber = 7;
+    const std::string line = "PRG P.PRG, line #7: ";
+    for (std::int32_t code = 11; code <= 43; ++code) {
+        state.errorCode = code;
+        const std::string message = errorMessage(state);
+        const bool used = code != 16 && code != 19 && code != 41;
+        ASSERT_EQ(message.empty(), !used) << code;
+        if (code == 17) {
+            EXPECT_EQ(message, "PRG file P.PRG not found.");
+        } else if ((code >= 18 && code <= 40) || code == 43) {
+            EXPECT_TRUE(!used || (message.rfind(line, 0) == 0 && message.size() > line.size()))
+                << message;
+        }
+    }
+}
+
 TEST_F(CompileSong, MissingPatchGivesExactlyOneMessage) {
     compile(oneNoteSong(0, 5));
     ASSERT_EQ(messages.size(), 1u);
