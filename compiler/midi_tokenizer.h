@@ -46,7 +46,6 @@ public:
     std::int64_t tick() const { return tick_; }
     std::int64_t counter() const { return counter_; } // chunk bytes consumed plus 1
     std::uint8_t running() const { return running_; }
-    bool stopped() const { return stopped_; }
     bool endOfTrack() const { return endOfTrack_; }
     std::int32_t errorCode() const { return errorCode_; } // 0, 12 or 14
 

@@ -87,12 +87,8 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
     const std::int64_t position = file.position();
     const std::int64_t counter = state.track.counter();
     const std::uint8_t running = state.track.running();
-    if (!ix.started()) {
-        const std::int64_t resume = file.position();
-        file.seek(state.chunkStart);
-        ix.start(file, state.chunkLength, 1, 0xFE);
-        file.seek(resume);
-    }
+    if (!ix.started())
+        ix.start(file, state.chunkStart, state.chunkLength, 1, 0xFE);
     std::uint32_t k = ix.find(position, counter, running);
     if (k == TTrackIndex::none || ix.events[k].status != 0x90 + slot - 1 ||
         ix.events[k].d1 != key) {
@@ -104,7 +100,7 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
         noteOn.positionAfter = position;
         noteOn.counterAfter = counter;
         noteOn.runningAfter = running;
-        ix.start(file, state.chunkLength, counter, running, &noteOn);
+        ix.start(file, position, state.chunkLength, counter, running, &noteOn);
         k = 0;
     }
     ix.parseToEndOf(k);

@@ -49,11 +49,11 @@ bool collects(const TTrackIndex::TEvent& e) {
 
 } // namespace
 
-void TTrackIndex::start(TFastFile& file, std::int32_t chunkLength, std::int64_t counter,
-                        std::uint8_t running, const TEvent* first) {
+void TTrackIndex::start(TFastFile& file, std::int64_t position, std::int32_t chunkLength,
+                        std::int64_t counter, std::uint8_t running, const TEvent* first) {
     *this = TTrackIndex{};
     file_ = &file;
-    position_ = file.position();
+    position_ = position;
     tokens_ = TMidiTokenizer(file, chunkLength, TTempoRule::byLength, counter, running);
     open_.assign(16 * 128, {});
     started_ = true;
@@ -119,15 +119,21 @@ bool TTrackIndex::parseEvent() {
     }
 }
 
-std::uint32_t TTrackIndex::find(std::int64_t position, std::int64_t counter, std::uint8_t running) {
-    if (!done_ && (events.empty() || events.back().positionAfter < position)) {
-        const std::int64_t resume = file_->position();
-        file_->seek(position_);
-        while ((events.empty() || events.back().positionAfter < position) && parseEvent()) {
-        }
-        position_ = file_->position();
-        file_->seek(resume);
+template <typename TMore> void TTrackIndex::parseWhile(TMore more) {
+    if (done_ || !more())
+        return;
+    // The reader shares the file: the parse goes on where it stopped and leaves the reader's
+    // position as it found it.
+    const std::int64_t resume = file_->position();
+    file_->seek(position_);
+    while (more() && parseEvent()) {
     }
+    position_ = file_->position();
+    file_->seek(resume);
+}
+
+std::uint32_t TTrackIndex::find(std::int64_t position, std::int64_t counter, std::uint8_t running) {
+    parseWhile([&] { return events.empty() || events.back().positionAfter < position; });
     const auto at =
         std::lower_bound(events.begin(), events.end(), position,
                          [](const TEvent& e, std::int64_t p) { return e.positionAfter < p; });
@@ -138,14 +144,7 @@ std::uint32_t TTrackIndex::find(std::int64_t position, std::int64_t counter, std
 }
 
 void TTrackIndex::parseToEndOf(std::uint32_t k) {
-    if (done_ || endOf[k] != none)
-        return;
-    const std::int64_t resume = file_->position();
-    file_->seek(position_);
-    while (endOf[k] == none && parseEvent()) {
-    }
-    position_ = file_->position();
-    file_->seek(resume);
+    parseWhile([&] { return endOf[k] == none; });
 }
 
 } // namespace zb::compiler

@@ -34,10 +34,11 @@ public:
         std::uint8_t d2 = 0;
     };
 
-    // Starts a parse at the delta that follows an event of the reader, with the reader's byte
-    // counter and running status; the event itself, when given, becomes event 0 at tick 0.
-    void start(TFastFile& file, std::int32_t chunkLength, std::int64_t counter,
-               std::uint8_t running, const TEvent* first = nullptr);
+    // Starts a parse at position, the delta that follows an event of the reader, with the
+    // reader's byte counter and running status; the event itself, when given, becomes event 0
+    // at tick 0.
+    void start(TFastFile& file, std::int64_t position, std::int32_t chunkLength,
+               std::int64_t counter, std::uint8_t running, const TEvent* first = nullptr);
     bool started() const { return started_; }
 
     // The event whose bytes end at position with that counter and running status; none when
@@ -65,6 +66,8 @@ public:
 private:
     // Parses one more event (and the delta before it); false once the parse has stopped.
     bool parseEvent();
+    // Parses on while more() holds, from where the parse stopped.
+    template <typename TMore> void parseWhile(TMore more);
     void add(const TEvent& e);
 
     TMidiTokenizer tokens_;

@@ -1,5 +1,4 @@
 #include "synth/voice_walk.h"
-#include "synth/lfo.h"
 #include "synth/mix_kernel.h"
 #include "synth/mixer.h"
 
@@ -154,7 +153,7 @@ TVoiceWalk::TRun TVoiceWalk::frames(std::int64_t count, std::int64_t boundary) {
     // The fast runs need cur and delta to be the samples at index. They are once the index has
     // moved here, and mostly at the start too; but a note start may leave the voice's saved
     // values unrelated to the index, and then the frame loop goes first.
-    bool fast = !Update && plainKernel() != nullptr;
+    const bool fast = !Update && plainKernel() != nullptr;
     bool reloaded = fast && c.cur == sampleAt(c.index) && c.delta == sampleAt(c.index + 1) - c.cur;
     TRun result = TRun::target;
     std::int64_t done = 0;

@@ -2,6 +2,7 @@
 
 #include "compiler/song_block.h"
 #include "synth/config.h"
+#include "synth/lfo.h"
 
 #include <cstdint>
 #include <limits>
@@ -52,8 +53,8 @@ private:
     template <bool Vibrato, bool Looping, bool Update>
     TRun frames(std::int64_t count, std::int64_t boundary);
     template <bool Vibrato, bool Looping>
-    TRun fastRun(std::int64_t*& out, std::int64_t& done, std::int64_t count, TCursor& c,
-                 struct TLfo& lfo, std::int64_t boundary);
+    TRun fastRun(std::int64_t*& out, std::int64_t& done, std::int64_t count, TCursor& c, TLfo& lfo,
+                 std::int64_t boundary);
     template <bool Looping> TRun moveTo(TCursor& c, std::int64_t boundary);
     std::int64_t intoLoop(std::int64_t index) const;
     std::int32_t sampleAt(std::int64_t index) const {
