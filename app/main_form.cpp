@@ -137,7 +137,7 @@ void TmainForm::FormClose() {
     if (closed)
         return;
     closed = true;
-    if (synth)
+    if (synth())
         ejectBtnClick();
     killSynthAndSamples();
     shell.setTimer(false);
@@ -372,8 +372,8 @@ void TmainForm::optionsBtnClick() {
 
 void TmainForm::optionsChanged(const TOptions& edited) {
     options = edited;
-    if (synth)
-        synth->saturate = options.saturate;
+    if (synth())
+        synth()->saturate = options.saturate;
 }
 
 } // namespace zb::app

@@ -10,6 +10,7 @@
 #include "app/shell.h"
 #include "compiler/sample_rec.h"
 #include "synth/audio_output.h"
+#include "synth/loaded_song.h"
 #include "synth/synth.h"
 
 #include <cstdint>
@@ -50,8 +51,9 @@ enum class TUpDownDirection { next, previous };
 // Everything runs on the window's thread. Buffer-done notifications of the audio device arrive
 // there as calls of bufferDone; the media player of WAV entries is polled once a second by
 // TimerTimer. The display state (display) is the only thing the window draws. Ownership: the
-// output buffers, the settings, the playlist and the loaded song's sample records belong to this
-// object; the TSynth owns the compiled song and is released before the sample records it reads.
+// output buffers, the settings, the playlist and the loaded song (its sample records and the
+// TSynth, which owns the compiled song and is released before the sample records it reads)
+// belong to this object.
 class TmainForm final {
 public:
     TmainForm(Shell& shell, MainView& view, synth::AudioOutput& waveOut, MediaPlayer& mediaPlayer);
@@ -146,8 +148,9 @@ public:
     bool busy = false;
     bool mayClose = true;
     bool muted = false;
-    std::unique_ptr<synth::TSynth> synth;
-    compiler::TSampleList samples;
+    // The loaded MIDI song: its sample records and the engine, released together.
+    synth::TLoadedSong loaded;
+    synth::TSynth* synth() const { return loaded.engine(); }
     std::int32_t songLength = 0;
     std::string currentSong;
     std::int32_t returnedBuffers = 0;

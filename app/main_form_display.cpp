@@ -98,7 +98,7 @@ void TmainForm::updateTrackDisplay() {
             display.release(trackButton(i));
         display.disable(TControl::skipBackBtn);
         display.disable(TControl::skipForwardBtn);
-        if (!synth) {
+        if (!synth()) {
             display.disable(TControl::recordBtn);
             display[TControl::wavLbl].caption = "No destination WAV";
             display[TControl::wavLbl].hint = "No destination WAV";
@@ -120,7 +120,7 @@ void TmainForm::updateTrackDisplay() {
     display.trackNr = std::to_string(current);
     if (display.trackNr.size() > 2)
         display.trackNr = display.trackNr.substr(display.trackNr.size() - 2);
-    if (synth) {
+    if (synth()) {
         view.repaint();
         return;
     }
@@ -160,8 +160,8 @@ void TmainForm::updateTrackDisplay() {
 void TmainForm::showProgress() {
     std::int64_t seconds = 0;
     std::int64_t percent = 0;
-    if (synth) {
-        const Real played = static_cast<Real>(synth->playPos);
+    if (synth()) {
+        const Real played = static_cast<Real>(synth()->playPos);
         seconds = static_cast<std::int64_t>(roundHalfEven(played * (1 / Real(88200))));
         if (songLength >= 1)
             percent = static_cast<std::int64_t>(roundHalfEven(played * 100 / songLength));
@@ -183,8 +183,8 @@ void TmainForm::showProgress() {
 void TmainForm::volumeUpDownClick() {
     const Real volume = display.volumePosition * 0.1L;
     const Real balance = display.balancePosition * 0.02L;
-    if (synth)
-        synth->changeVolume(volume, balance);
+    if (synth())
+        synth()->changeVolume(volume, balance);
     char text[16];
     std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(volume));
     display.volumeText = text;
@@ -194,8 +194,8 @@ void TmainForm::volumeUpDownClick() {
 void TmainForm::balanceUpDownClick() {
     const Real volume = display.volumePosition * 0.1L;
     const Real balance = display.balancePosition * 0.02L;
-    if (synth)
-        synth->changeVolume(volume, balance);
+    if (synth())
+        synth()->changeVolume(volume, balance);
     display.balanceGaugeValue = display.balancePosition;
     view.repaint();
 }

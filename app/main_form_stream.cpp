@@ -2,37 +2,39 @@
 // and the advance through the playlist when an entry has ended.
 #include "app/main_form.h"
 
-#include "synth/config.h"
+#include "synth/stream_protocol.h"
 
 #include <algorithm>
 
 namespace zb::app {
 
 void TmainForm::bufferDone() {
-    if (!synth)
+    if (!synth())
         return;
-    synth->playPos += synth::kBufferBytes;
+    synth::bufferPlayed(*synth());
     showProgress();
     shell.processMessages();
     // A click handled just now may have ejected the song.
-    if (!synth)
+    if (!synth())
         return;
     if (!stopped && !paused) {
         if (display.isDown(TControl::introBtn)) {
             terminate();
             return;
         }
-        if (synth->activeCount >= 1) {
-            synth->play();
-            if (synth->deviceError) {
-                shell.showError("waveOut device error!");
-                mayClose = true;
-                shell.closeMainWindow();
-            }
-        } else if (synth->playPos >= synth->renderPos) {
+        switch (synth::streamOn(*synth())) {
+        case synth::TStreamStep::playing:
+            break;
+        case synth::TStreamStep::deviceFailed:
+            shell.showError("waveOut device error!");
+            mayClose = true;
+            shell.closeMainWindow();
+            break;
+        case synth::TStreamStep::ended:
             terminate();
             returnedBuffers = -4;
             advance();
+            break;
         }
     } else if (stopped) {
         if (++returnedBuffers == 3)
@@ -41,7 +43,7 @@ void TmainForm::bufferDone() {
 }
 
 void TmainForm::terminate() {
-    synth->stop();
+    synth()->stop();
     stopped = true;
     paused = false;
     putDown(TControl::stopBtn);
@@ -53,9 +55,9 @@ void TmainForm::terminate() {
 }
 
 void TmainForm::rewindLoaded() {
-    if (synth) {
-        synth->playPos = 0;
-        synth->sync();
+    if (synth()) {
+        synth()->playPos = 0;
+        synth()->sync();
     } else if (mediaPlayer.isOpen()) {
         mediaPlayer.setPosition(mediaPlayer.start());
     }

@@ -3,11 +3,7 @@
 #include "app/main_form.h"
 #include "app/paths.h"
 
-#include "compiler/compile_song.h"
-
 #include <algorithm>
-#include <exception>
-#include <new>
 
 namespace zb::app {
 
@@ -16,7 +12,7 @@ constexpr std::int64_t kBytesPerFrame = 4;
 } // namespace
 
 bool TmainForm::somethingLoaded() const {
-    return synth != nullptr || mediaPlayer.isOpen();
+    return synth() != nullptr || mediaPlayer.isOpen();
 }
 
 std::string TmainForm::entryName(int entry) const {
@@ -35,11 +31,11 @@ void TmainForm::playBtnClick() {
         return;
     busy = true;
 
-    if (synth) {
-        synth->sync();
-        if (synth->playPos >= songLength || display.isDown(TControl::introBtn)) {
-            synth->playPos = 0;
-            synth->sync();
+    if (synth()) {
+        synth()->sync();
+        if (synth()->playPos >= songLength || display.isDown(TControl::introBtn)) {
+            synth()->playPos = 0;
+            synth()->sync();
         }
         display.enable(TControl::pauseBtn);
         display.enable(TControl::stopBtn);
@@ -79,7 +75,7 @@ void TmainForm::failLoad() {
     paused = busy = false;
     putDown(TControl::stopBtn);
     // Nothing is loaded, so the selected MIDI entry may be recorded again next time.
-    if (!synth && lowerCase(extractFileExt(entryName(current))) == ".mid") {
+    if (!synth() && lowerCase(extractFileExt(entryName(current))) == ".mid") {
         display.enable(TControl::recordBtn);
         display.enable(TControl::wavLbl);
     }
@@ -137,68 +133,50 @@ bool TmainForm::loadMidi(const std::string& entry) {
         display.disable(TControl::wavLbl);
     }
     mayClose = false;
-    try {
-        synth = std::make_unique<synth::TSynth>(
+    if (const auto opened = loaded.openEngine(
             waveOut, [this](int) { bufferDone(); }, options.waveOutDevice, *buffers);
-    } catch (const std::bad_alloc&) {
-        synth.reset();
-    }
-    if (!synth || !synth->deviceOpen) {
-        const bool deviceFailed = synth && synth->deviceError;
-        const std::string message =
-            deviceFailed ? "waveOut device error!" : "Memory allocation error!";
-        shell.showError(message);
-        setStatus(message);
-        synth.reset();
+        !opened.ok()) {
+        shell.showError(opened.message);
+        setStatus(opened.message);
         failLoad();
         return false;
     }
-    synth->saturate = options.saturate;
-    synth->recordFileName = appendBackslash(options.destinationDirectory) +
-                            changeFileExt(extractFileName(entry), ".WAV");
-    synth->recording = display.isDown(TControl::recordBtn);
-    synth->recordStatus = [this](const std::string& text) { setStatus(text); };
+    synth()->saturate = options.saturate;
+    synth()->recordFileName = appendBackslash(options.destinationDirectory) +
+                              changeFileExt(extractFileName(entry), ".WAV");
+    synth()->recording = display.isDown(TControl::recordBtn);
+    synth()->recorder.onError = [this](const std::string& text) { setStatus(text); };
     if (muted)
-        synth->mute();
+        synth()->mute();
 
     shell.setHourglass(true);
     setStatus("Loading MID and PRG files...");
-    compiler::TSong song;
+    const synth::TSongSettings settings{options.patchDirectory, options.sampleDirectory,
+                                        drumGridForCompile(*options.drumTable), options.defaultTo0,
+                                        options.legacyMode};
     songLength = 0;
     ++compileCount;
-    try {
-        compiler::compileSong(
-            entry, options.patchDirectory, drumGridForCompile(*options.drumTable),
-            options.defaultTo0, options.legacyMode, samples, song, songLength,
-            [this](std::int32_t, const std::string& message) { shell.showError(message); });
-    } catch (const std::exception&) {
-        // The file layer failed while reading (a file that vanished or a device error).
-        shell.showError("Error reading file " + entry);
-        samples.clear();
-        song.clear();
-    }
-    if (samples.empty() || song.empty()) {
+    if (const auto compiled = loaded.compile(entry, settings); !compiled.ok()) {
+        if (!compiled.message.empty())
+            shell.showError(compiled.message);
         setStatus("Can't parse file " + extractFileName(entry));
-        samples.clear();
-        synth.reset();
+        killSynthAndSamples();
         shell.setHourglass(false);
         failLoad();
         return false;
     }
-    synth->voices = std::move(song);
-    const bool loaded = synth->loadWAVs(
-        samples, options.patchDirectory, options.sampleDirectory,
-        [this](const std::string& text) { setStatus(text); },
-        [this](const std::string& text) { shell.showError(text); });
-    if (!loaded) {
+    songLength = loaded.length();
+    const auto samplesLoaded =
+        loaded.loadSamples(settings, [this](const std::string& text) { setStatus(text); });
+    if (!samplesLoaded.ok()) {
+        shell.showError(samplesLoaded.message);
         setStatus("Can't load WAVs.");
         killSynthAndSamples();
         shell.setHourglass(false);
         failLoad();
         return false;
     }
-    synth->playPos = 0;
-    synth->sync();
+    loaded.rewind();
     volumeUpDownClick();
     balanceUpDownClick();
     currentSong = entry;
@@ -212,11 +190,11 @@ void TmainForm::playIt() {
     setStatus("Playing " + currentSong);
     showProgress();
     shell.processMessages();
-    if (!synth)
+    if (!synth())
         return;
     // A start out of a pause goes on with the recording made so far.
-    synth->continueRecording = paused;
-    synth->start();
+    synth()->continueRecording = paused;
+    synth()->start();
     stopped = paused = false;
     display.disable(TControl::ejectBtn);
     display.disable(TControl::backwardBtn);
@@ -226,7 +204,7 @@ void TmainForm::playIt() {
     busy = false;
     view.repaint();
     // A device that refuses the first buffers would never report one back: nothing would move.
-    if (synth->deviceError) {
+    if (synth()->deviceError) {
         shell.showError("waveOut device error!");
         mayClose = true;
         shell.closeMainWindow();
@@ -241,7 +219,7 @@ void TmainForm::pauseBtnClick() {
     if (busy)
         return;
     busy = true;
-    if (!synth) {
+    if (!synth()) {
         if (mediaPlayer.isOpen()) {
             mediaPlayer.pause();
             if (paused) {
@@ -257,7 +235,7 @@ void TmainForm::pauseBtnClick() {
             shell.beep();
         }
     } else if (!paused) {
-        synth->stop();
+        synth()->stop();
         putDown(TControl::pauseBtn);
         setStatus("Playback paused. Click P[a]use to resume.");
         paused = true;
@@ -280,8 +258,8 @@ void TmainForm::stopBtnClick() {
     }
     stopped = true;
     paused = false;
-    if (synth) {
-        synth->stop();
+    if (synth()) {
+        synth()->stop();
         setStatus("Playback stopped. Click [E]ject to unload MID.");
         returnedBuffers = -4;
     } else if (mediaPlayer.isOpen()) {
@@ -300,9 +278,9 @@ void TmainForm::stopBtnClick() {
 
 void TmainForm::ejectBtnClick() {
     display.disable(TControl::ejectBtn);
-    if (synth) {
-        synth->renderPos = 0;
-        synth->playPos = 0;
+    if (synth()) {
+        synth()->renderPos = 0;
+        synth()->playPos = 0;
         killSynthAndSamples();
         stopped = true;
         paused = false;
@@ -317,23 +295,19 @@ void TmainForm::ejectBtnClick() {
 }
 
 void TmainForm::killSynthAndSamples() {
-    // The voices read the sample data: the engine stops using it before it goes.
-    if (synth)
-        synth->activeVoices.clear();
-    samples.clear();
-    synth.reset();
+    loaded.unload();
 }
 
 void TmainForm::backwardBtnClick() {
     if (busy)
         return;
     busy = true;
-    if (synth) {
+    if (synth()) {
         const std::int64_t step = songLength / 10;
-        synth->playPos = std::max<std::int64_t>(synth->playPos - step, 0);
+        synth()->playPos = std::max<std::int64_t>(synth()->playPos - step, 0);
         // Positions are whole frames; sync would round down anyway, the display must agree.
-        synth->playPos -= synth->playPos % kBytesPerFrame;
-        synth->sync();
+        synth()->playPos -= synth()->playPos % kBytesPerFrame;
+        synth()->sync();
         showProgress();
     } else if (mediaPlayer.isOpen()) {
         const std::int64_t start = mediaPlayer.start();
@@ -351,11 +325,11 @@ void TmainForm::forwardBtnClick() {
     if (busy)
         return;
     busy = true;
-    if (synth) {
+    if (synth()) {
         const std::int64_t step = songLength / 10;
-        synth->playPos = std::min<std::int64_t>(synth->playPos + step, songLength);
-        synth->playPos -= synth->playPos % kBytesPerFrame;
-        synth->sync();
+        synth()->playPos = std::min<std::int64_t>(synth()->playPos + step, songLength);
+        synth()->playPos -= synth()->playPos % kBytesPerFrame;
+        synth()->sync();
         showProgress();
     } else if (mediaPlayer.isOpen()) {
         const std::int64_t step = (mediaPlayer.length() - mediaPlayer.start()) / 10;
@@ -405,18 +379,18 @@ void TmainForm::trackBtnClick(int entry) {
 void TmainForm::muteBtnClick() {
     muted = !muted;
     display[TControl::muteBtn].down = muted;
-    if (synth) {
+    if (synth()) {
         if (muted)
-            synth->mute();
+            synth()->mute();
         else
-            synth->unMute();
+            synth()->unMute();
     }
     view.repaint();
 }
 
 void TmainForm::recordBtnClick() {
-    if (synth) {
-        display[TControl::recordBtn].down = synth->recording;
+    if (synth()) {
+        display[TControl::recordBtn].down = synth()->recording;
         shell.beep();
     }
     view.repaint();

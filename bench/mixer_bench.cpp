@@ -3,6 +3,7 @@
 #include "compiler/compile_song.h"
 #include "compiler/voice_builder.h"
 #include "synth/lfo.h"
+#include "synth/loaded_song.h"
 #include "synth/mix_kernel.h"
 #include "synth/mixer.h"
 #include "synth/null_audio_output.h"
@@ -141,23 +142,25 @@ void BM_RenderSong(benchmark::State& state) {
     const std::string data = ZB_TEST_DATA_DIR;
     double seconds = 0;
     for (auto _ : state) {
-        compiler::TSampleList samples;
-        compiler::TSong song;
-        std::int32_t length = 0;
-        compiler::compileSong(data + "/songs/little-tune.mid", data + "/PRG", {{"-1", "10"}}, true,
-                              false, samples, song, length, nullptr);
         auto buffers = std::make_unique<synth::TOutputBuffers>();
         synth::NullAudioOutput device;
-        synth::TSynth* engine = nullptr;
-        synth::TSynth synth(
-            device, [&engine](int) { synth::bufferReturned(*engine, true); }, -1, *buffers);
-        engine = &synth;
-        synth.voices = std::move(song);
-        if (!synth.loadWAVs(samples, data + "/PRG", data + "/WAV", nullptr, nullptr)) {
-            state.SkipWithError("the test song's samples do not load");
+        const synth::TSongSettings settings{
+            data + "/PRG", data + "/WAV", {{"-1", "10"}}, true, false};
+        synth::TLoadedSong loaded;
+        const bool ready =
+            loaded.compile(data + "/songs/little-tune.mid", settings).ok() &&
+            loaded
+                .openEngine(
+                    device, [&loaded](int) { synth::bufferReturned(*loaded.engine(), true); }, -1,
+                    *buffers)
+                .ok() &&
+            loaded.loadSamples(settings, nullptr).ok();
+        if (!ready) {
+            state.SkipWithError("the test song does not load");
             return;
         }
-        synth.sync();
+        auto& synth = *loaded.engine();
+        loaded.rewind();
         synth.start();
         while (device.returnOldest()) {
         }

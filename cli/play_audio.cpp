@@ -1,8 +1,8 @@
 // The sound module of zorbel-cli: play and devices through Qt Multimedia.
 #include "app/qt/qt_audio_output.h"
 #include "cli/play_options.h"
+#include "synth/loaded_song.h"
 #include "synth/stream_protocol.h"
-#include "synth/synth.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,51 +55,43 @@ int playSong(const TPlayOptions& o, const std::string& song, ui::QtAudioOutput& 
         std::cerr << (isatty(STDERR_FILENO) ? "\r\033[K" : "") << text << "\n";
         message = text;
     };
-    compiler::TSampleList samples;
-    compiler::TSong compiled;
-    std::int32_t songLength = 0;
-    compiler::compileSong(song, o.prgDir, o.drums, o.defaultTo0, o.legacyMode, samples, compiled,
-                          songLength, [&](std::int32_t, const std::string& text) { report(text); });
-    if (!message.empty())
-        return 1;
-    if (samples.empty() || compiled.empty()) {
-        report("Can't parse file " + song);
+    const synth::TSongSettings settings{o.prgDir, o.wavDir, o.drums, o.defaultTo0, o.legacyMode};
+    synth::TLoadedSong loaded;
+    if (const auto compiled = loaded.compile(song, settings); !compiled.ok()) {
+        report(compiled.message.empty() ? "Can't parse file " + song : compiled.message);
         return 1;
     }
 
-    synth::TSynth* engine = nullptr;
     bool running = true;
     synth::TStreamStep step = synth::TStreamStep::playing;
-    synth::TSynth synth(
-        output,
-        [&](int) {
-            if (engine == nullptr)
-                return;
-            step = synth::bufferReturned(*engine, running);
-            if (step != synth::TStreamStep::playing)
-                QCoreApplication::quit();
-        },
-        o.device, buffers);
-    if (!synth.deviceOpen) {
-        report("waveOut device error!");
+    const auto bufferDone = [&](int) {
+        if (loaded.engine() == nullptr)
+            return;
+        step = synth::bufferReturned(*loaded.engine(), running);
+        if (step != synth::TStreamStep::playing)
+            QCoreApplication::quit();
+    };
+    if (const auto opened = loaded.openEngine(output, bufferDone, o.device, buffers);
+        !opened.ok()) {
+        report(opened.message);
         return 1;
     }
+    auto& synth = *loaded.engine();
     synth.saturate = o.saturate;
     synth.recording = o.record;
     synth.recordFileName =
         (fs::path(o.destDir) / (fs::path(song).stem().string() + ".WAV")).string();
-    synth.recordStatus = report;
-    synth.voices = std::move(compiled);
-    if (!synth.loadWAVs(samples, o.prgDir, o.wavDir, nullptr, report))
+    synth.recorder.onError = report;
+    if (const auto samples = loaded.loadSamples(settings, nullptr); !samples.ok()) {
+        report(samples.message);
         return 1;
-    synth.playPos = 0;
-    synth.sync();
+    }
+    loaded.rewind();
     synth.changeVolume(o.volume * 0.1L, o.balance * 0.02L);
-    engine = &synth;
     synth.start();
 
     const bool terminal = isatty(STDERR_FILENO) != 0;
-    const std::int64_t totalMs = std::int64_t{songLength} * 1000 / 88200;
+    const std::int64_t totalMs = std::int64_t{loaded.length()} * 1000 / 88200;
     QElapsedTimer clockTimer;
     clockTimer.start();
     QTimer display;
@@ -115,7 +107,6 @@ int playSong(const TPlayOptions& o, const std::string& song, ui::QtAudioOutput& 
     display.stop();
     running = false;
     synth.stop(); // the recording is finished properly, also after Ctrl-C
-    engine = nullptr;
     if (terminal)
         std::cerr << "\r\033[K";
     if (synth.deviceError || step == synth::TStreamStep::deviceFailed) {
@@ -124,7 +115,7 @@ int playSong(const TPlayOptions& o, const std::string& song, ui::QtAudioOutput& 
     }
     std::cout << (interrupted ? "Stopped " : "Played ") << song
               << (o.record ? " into " + synth.recordFileName : "") << "\n";
-    return synth.recordFailed ? 1 : 0;
+    return synth.recorder.failed() ? 1 : 0;
 }
 
 int playSongs(TPlayOptions& o) {

@@ -4,9 +4,9 @@
 #include "cli/heap.h"
 #include "cli/song_options.h"
 #include "compiler/fast_file.h"
+#include "synth/loaded_song.h"
 #include "synth/null_audio_output.h"
 #include "synth/stream_protocol.h"
-#include "synth/synth.h"
 #include "synth/wav_writer.h"
 
 #include <atomic>
@@ -148,21 +148,14 @@ std::string checkTargets(const TRenderOptions& options, std::vector<std::string>
 
 std::string renderSong(const TRenderOptions& options, const std::string& song,
                        const std::string& target, std::size_t index) {
-    std::string message;
-    const auto sink = [&](const std::string& text) {
-        if (message.empty())
-            message = text;
-    };
-    compiler::TSampleList samples;
-    compiler::TSong compiled;
-    std::int32_t songLength = 0;
-    compiler::compileSong(song, options.prgDir, options.drums, options.defaultTo0,
-                          options.legacyMode, samples, compiled, songLength,
-                          [&](std::int32_t, const std::string& text) { sink(text); });
-    if (!message.empty())
-        return message;
-    if (samples.empty() || compiled.empty())
-        return "Can't parse file " + song;
+    const synth::TSongSettings settings{options.prgDir, options.wavDir, options.drums,
+                                        options.defaultTo0, options.legacyMode};
+    // The device and the buffers outlive the engine that uses them.
+    auto buffers = std::make_unique<synth::TOutputBuffers>();
+    synth::NullAudioOutput device;
+    synth::TLoadedSong loaded;
+    if (const auto compiled = loaded.compile(song, settings); !compiled.ok())
+        return compiled.message.empty() ? "Can't parse file " + song : compiled.message;
 
     std::error_code ec;
     if (const auto dir = fs::path(target).parent_path(); !dir.empty()) {
@@ -182,30 +175,24 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
         }
     } remover{partial};
 
-    auto buffers = std::make_unique<synth::TOutputBuffers>();
-    synth::NullAudioOutput device;
-    synth::TSynth* engine = nullptr;
-    const auto bufferDone = [&engine](int) { synth::bufferReturned(*engine, true); };
-    synth::TSynth synth(device, bufferDone, -1, *buffers);
-    engine = &synth;
-    if (!synth.deviceOpen)
-        return "waveOut device error!";
+    const auto bufferDone = [&loaded](int) { synth::bufferReturned(*loaded.engine(), true); };
+    if (const auto opened = loaded.openEngine(device, bufferDone, -1, *buffers); !opened.ok())
+        return opened.message;
+    auto& synth = *loaded.engine();
     synth.saturate = options.saturate;
     synth.recordFileName = partial.string();
     synth.recording = true;
-    synth.voices = std::move(compiled);
-    if (!synth.loadWAVs(samples, options.prgDir, options.wavDir, nullptr, sink))
-        return message;
-    synth.playPos = 0;
-    synth.sync();
+    if (const auto samples = loaded.loadSamples(settings, nullptr); !samples.ok())
+        return samples.message;
+    loaded.rewind();
     synth.changeVolume(options.volume * 0.1L, options.balance * 0.02L);
     synth.start();
-    while (!synth.recordFailed && device.returnOldest()) {
+    while (!synth.recorder.failed() && device.returnOldest()) {
     }
     synth.stop();
-    if (synth.recordFailed)
-        return synth.recordErrno != 0 ? systemMessage(target, synth.recordErrno)
-                                      : "Can't record to " + target;
+    if (synth.recorder.failed())
+        return synth.recorder.error() != 0 ? systemMessage(target, synth.recorder.error())
+                                           : "Can't record to " + target;
     if (options.trim) {
         if (const auto failure = trimSilence(partial.string()); !failure.empty())
             return "Can't record to " + target;

@@ -2,6 +2,7 @@
 
 #include "importer/sf_tables.h"
 #include "importer/vorbis_decode.h"
+#include "instruments/little_endian.h"
 
 #include <algorithm>
 #include <bitset>
@@ -23,8 +24,8 @@ public:
     TRecord(TBytes table, std::size_t size, std::size_t index)
         : bytes_(table.subspan(index * size, size)) {}
     std::uint32_t u8(std::size_t at) const { return bytes_[at]; }
-    std::uint32_t u16(std::size_t at) const { return u8(at) | u8(at + 1) << 8; }
-    std::uint32_t u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
+    std::uint32_t u16(std::size_t at) const { return instruments::getLE16(&bytes_[at]); }
+    std::uint32_t u32(std::size_t at) const { return instruments::getLE32(&bytes_[at]); }
     std::string name() const { return {reinterpret_cast<const char*>(bytes_.data()), 20}; }
 
 private:
@@ -454,7 +455,7 @@ std::vector<std::int16_t> TSoundFont::sampleData(int i) const {
     std::vector<std::int16_t> out(s.end - s.start);
     for (std::size_t f = 0; f < out.size(); ++f) {
         const std::size_t at = (s.start + f) * 2;
-        out[f] = static_cast<std::int16_t>(sampleChunk_[at] | (sampleChunk_[at + 1] << 8));
+        out[f] = instruments::getSample16(&sampleChunk_[at]);
     }
     return out;
 }

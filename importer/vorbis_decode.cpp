@@ -1,5 +1,7 @@
 #include "importer/vorbis_decode.h"
 
+#include "instruments/little_endian.h"
+
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -74,9 +76,8 @@ std::optional<std::vector<std::int16_t>> decodeVorbis(std::span<const std::uint8
         const auto frames = static_cast<std::size_t>(n) / (2 * static_cast<std::size_t>(channels));
         for (std::size_t f = 0; f < frames && out.size() < maxFrames; ++f) {
             const auto at = f * 2 * static_cast<std::size_t>(channels);
-            out.push_back(static_cast<std::int16_t>(
-                static_cast<std::uint16_t>(static_cast<unsigned char>(block[at]) |
-                                           static_cast<unsigned char>(block[at + 1]) << 8)));
+            out.push_back(
+                instruments::getSample16(reinterpret_cast<const std::uint8_t*>(block.data() + at)));
         }
     }
     ov_clear(&file);

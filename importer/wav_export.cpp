@@ -2,6 +2,8 @@
 
 #include "importer/patch_mapping.h"
 #include "importer/resampler.h"
+#include "instruments/little_endian.h"
+#include "instruments/wav_header.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,15 +23,6 @@ constexpr double kStoredPeak = 1024;
 
 // The longest a looping cut is made for a long decay: 6 s at the engine's rate.
 constexpr std::int64_t kMaxFrames = std::int64_t{1} << 17;
-
-void put16(std::string& s, unsigned v) {
-    s += static_cast<char>(v & 0xFF);
-    s += static_cast<char>((v >> 8) & 0xFF);
-}
-void put32(std::string& s, std::uint32_t v) {
-    put16(s, v & 0xFFFF);
-    put16(s, v >> 16);
-}
 
 // The resonant low-pass of SoundFont players: a biquad whose Q is the zone's resonance in
 // centibels above that of a Butterworth filter, its gain lowered by the root of Q.
@@ -124,24 +117,14 @@ std::string safeName(const std::string& raw) {
 
 void writeWav(const std::filesystem::path& path, std::span<const std::int16_t> data, int rate) {
     const auto bytes = static_cast<std::uint32_t>(data.size() * 2);
-    std::string file;
-    file.reserve(44 + bytes);
-    file += "RIFF";
-    put32(file, 36 + bytes);
-    file += "WAVEfmt ";
-    put32(file, 16);
-    put16(file, 1); // PCM
-    put16(file, 1); // mono
-    put32(file, static_cast<std::uint32_t>(rate));
-    put32(file, static_cast<std::uint32_t>(rate) * 2);
-    put16(file, 2);
-    put16(file, 16);
-    file += "data";
-    put32(file, bytes);
-    for (const std::int16_t v : data)
-        put16(file, static_cast<std::uint16_t>(v));
+    const auto header = instruments::canonicalWavHeader(bytes, 16, 1, rate);
+    std::vector<std::uint8_t> file(header.size() + bytes);
+    std::copy(header.begin(), header.end(), file.begin());
+    for (std::size_t i = 0; i < data.size(); ++i)
+        instruments::putLE16(&file[header.size() + 2 * i], static_cast<std::uint16_t>(data[i]));
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(file.data(), static_cast<std::streamsize>(file.size()));
+    out.write(reinterpret_cast<const char*>(file.data()),
+              static_cast<std::streamsize>(file.size()));
     if (!out)
         throw TImportError("cannot write " + path.string());
 }

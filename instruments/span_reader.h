@@ -1,5 +1,7 @@
 #pragma once
 
+#include "instruments/little_endian.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -62,10 +64,9 @@ private:
         const auto b = take(width);
         if (!b)
             return std::nullopt;
-        std::uint32_t v = 0;
-        for (std::size_t i = width; i-- > 0;)
-            v = v << 8 | (*b)[i];
-        return v;
+        return width == 1   ? std::uint32_t{(*b)[0]}
+               : width == 2 ? getLE16(b->data())
+                            : getLE32(b->data());
     }
 
     TBytes bytes_;

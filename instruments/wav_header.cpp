@@ -1,5 +1,6 @@
 #include "instruments/wav_header.h"
 
+#include "instruments/little_endian.h"
 #include "instruments/span_reader.h"
 
 #include <algorithm>
@@ -135,6 +136,31 @@ TWAVheader::TWAVheader(const std::string& fileName) {
     samplesPerSec = rate;
     bitsPerSample = static_cast<std::int32_t>(bits);
     valid = true;
+}
+
+std::array<std::uint8_t, kWavHeaderLength> canonicalWavHeader(std::uint32_t dataLength, int bits,
+                                                              int channels, std::int32_t rate) {
+    const std::uint32_t sampleBytes = bits == 8 ? 1U : 2U;
+    const std::uint32_t channelCount = channels == 1 ? 1U : 2U;
+    const std::uint32_t blockAlign = channelCount * sampleBytes;
+    std::array<std::uint8_t, kWavHeaderLength> h{};
+    const auto tag = [&h](std::size_t at, const char(&text)[5]) {
+        std::copy(text, text + 4, h.begin() + static_cast<std::ptrdiff_t>(at));
+    };
+    tag(0, "RIFF");
+    putLE32(&h[4], dataLength + 36U);
+    tag(8, "WAVE");
+    tag(12, "fmt ");
+    putLE32(&h[16], 16);
+    putLE16(&h[20], 1); // PCM
+    putLE16(&h[22], channelCount);
+    putLE32(&h[24], static_cast<std::uint32_t>(rate));
+    putLE32(&h[28], blockAlign * static_cast<std::uint32_t>(rate));
+    putLE16(&h[32], blockAlign);
+    putLE16(&h[34], sampleBytes * 8U);
+    tag(36, "data");
+    putLE32(&h[40], dataLength);
+    return h;
 }
 
 } // namespace zb::instruments

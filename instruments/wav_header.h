@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -23,5 +25,14 @@ struct TWAVheader {
     std::int64_t dataOffset = 0; // file offset of the first data byte
     std::uint32_t dataSize = 0;  // length of the data chunk as the file states it
 };
+
+constexpr std::size_t kWavHeaderLength = 44;
+
+// The canonical 44-byte PCM header that every WAV file the system writes starts with (the
+// recorder's, the renderer's and the importer's): dataLength bytes of data, 16 bits unless bits
+// is 8, mono when channels is 1, else stereo. The RIFF size is dataLength + 36, wrapping modulo
+// 2^32 for a recording near 4 GB rather than overflowing.
+std::array<std::uint8_t, kWavHeaderLength> canonicalWavHeader(std::uint32_t dataLength, int bits,
+                                                              int channels, std::int32_t rate);
 
 } // namespace zb::instruments

@@ -1,6 +1,7 @@
 #include "instruments/wav_sample.h"
 
 #include "instruments/file_lookup.h"
+#include "instruments/little_endian.h"
 #include "instruments/path_join.h"
 #include "instruments/rounding.h"
 
@@ -47,9 +48,7 @@ public:
                 total += static_cast<int>(p[0]) - 128;
                 p += 1;
             } else {
-                // Little-endian two's complement.
-                const int u = static_cast<int>(p[0]) | static_cast<int>(p[1]) << 8;
-                total += u >= 0x8000 ? u - 0x10000 : u;
+                total += getSample16(p);
                 p += 2;
             }
         }
@@ -106,8 +105,7 @@ void copyMono(const TSourceFrames& src, std::span<const std::uint8_t> raw, bool 
         // 16-bit mono at the output rate, the common case: each sample as it stands (a simple
         // loop the compiler turns into a copy).
         for (std::size_t f = 0; f < src.count(); ++f)
-            result.samples[f] = static_cast<std::int16_t>(
-                static_cast<std::uint16_t>(raw[2 * f] | raw[2 * f + 1] << 8));
+            result.samples[f] = getSample16(&raw[2 * f]);
         return;
     }
     for (std::size_t f = 0; f < src.count(); ++f)

@@ -2,15 +2,21 @@
 
 namespace zb::synth {
 
-TStreamStep bufferReturned(TSynth& synth, bool running) {
+void bufferPlayed(TSynth& synth) {
     synth.playPos += kBufferBytes;
-    if (!running)
-        return TStreamStep::playing;
+}
+
+TStreamStep streamOn(TSynth& synth) {
     if (synth.activeCount >= 1) {
         synth.play();
         return synth.deviceError ? TStreamStep::deviceFailed : TStreamStep::playing;
     }
     return synth.playPos >= synth.renderPos ? TStreamStep::ended : TStreamStep::playing;
+}
+
+TStreamStep bufferReturned(TSynth& synth, bool running) {
+    bufferPlayed(synth);
+    return running ? streamOn(synth) : TStreamStep::playing;
 }
 
 } // namespace zb::synth

@@ -10,10 +10,15 @@ enum class TStreamStep {
     deviceFailed, // queueing the next buffer failed: "waveOut device error!"
 };
 
-// What the owner of a TSynth does with each buffer the device hands back: the buffer counts as
-// played (also when a stop returned it early); while the song runs, the next buffer is rendered
-// as long as voices remain, and once none remain the song ends when playPos reaches renderPos.
-// When the song is stopped or paused (running false) returned buffers are only counted.
+// What the owner of a TSynth does with each buffer the device hands back, in two steps so that
+// the player can show the clock and handle its messages between them. First the buffer counts
+// as played (also when a stop returned it early).
+void bufferPlayed(TSynth& synth);
+// Then, while the song runs, the next buffer is rendered as long as voices remain, and once none
+// remain the song ends when playPos reaches renderPos.
+TStreamStep streamOn(TSynth& synth);
+// Both steps; when the song is stopped or paused (running false) returned buffers are only
+// counted.
 TStreamStep bufferReturned(TSynth& synth, bool running);
 
 } // namespace zb::synth

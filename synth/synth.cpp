@@ -1,19 +1,13 @@
 #include "synth/synth.h"
 
-#include "compiler/fast_file.h"
 #include "compiler/levels.h"
 #include "instruments/wav_header.h"
 #include "instruments/wav_sample.h"
 #include "synth/lfo.h"
 #include "synth/mixer.h"
-#include "synth/wav_writer.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <filesystem>
 #include <limits>
-#include <system_error>
-#include <unistd.h>
 
 namespace zb::synth {
 
@@ -50,7 +44,6 @@ TSynth::~TSynth() {
             waveOut.unprepare(n);
         waveOut.close();
     }
-    closeRecordFile();
 }
 
 bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
@@ -118,18 +111,27 @@ void TSynth::sync() {
 
 void TSynth::start() {
     nextBuffer = 1;
-    recordFailed = false;
     if (recording)
-        openRecordFile();
+        recorder.begin(recordFileName, renderPos, continueRecording);
     while (nextBuffer <= kBufferCount && !deviceError)
         play();
 }
 
 void TSynth::play() {
-    const std::int64_t bufferEnd = renderPos + kBufferBytes;
     if (nextBuffer > kBufferCount)
         nextBuffer = 1;
     auto& out = outputBuffers[static_cast<std::size_t>(nextBuffer - 1)];
+    render(out);
+    if (recording)
+        recorder.append(out);
+    if (waveOut.write(nextBuffer))
+        ++nextBuffer;
+    else
+        deviceError = true;
+}
+
+void TSynth::render(std::span<std::uint8_t, kBufferBytes> out) noexcept {
+    const std::int64_t bufferEnd = renderPos + kBufferBytes;
     // Every voice renders one block before the next block starts, so the block's accumulator
     // stays in the first-level cache while the voices add into it. The sums are wrapping 64-bit
     // additions and each voice's walk resumes exactly where it stopped, so the result is the
@@ -144,30 +146,22 @@ void TSynth::play() {
         for (auto* block : activeVoices)
             if (renderVoice(*block, blockStart, blockEnd, mix, blockStart != renderPos))
                 activeVoices[kept++] = block;
-        activeVoices.resize(kept);
-        convertOutput(mix, std::span(out).subspan(outOffset, frames * kBytesPerFrame), leftMul,
-                      rightMul, saturate);
+        // Shrinking keeps the capacity: nothing is freed or allocated.
+        activeVoices.erase(activeVoices.begin() + static_cast<std::ptrdiff_t>(kept),
+                           activeVoices.end());
+        convertOutput(mix, out.subspan(outOffset, frames * kBytesPerFrame), leftMul, rightMul,
+                      saturate);
         outOffset += frames * kBytesPerFrame;
         blockStart = blockEnd;
     }
     activeCount = static_cast<std::int32_t>(activeVoices.size());
     renderPos = bufferEnd;
-    if (recording && recordHandle != nullptr)
-        writeRecord(out);
-    if (waveOut.write(nextBuffer))
-        ++nextBuffer;
-    else
-        deviceError = true;
 }
 
 void TSynth::stop() {
     waveOut.reset();
-    if (recording) {
-        closeRecordFile();
-        compiler::TFastFile file(recordFileName, false, false);
-        if (file.opened())
-            writeWavHeader(file, 16, 2, kOutputRate);
-    }
+    if (recording)
+        recorder.finish(recordFileName);
 }
 
 void TSynth::changeVolume(Real volume, Real balance) {
@@ -193,99 +187,6 @@ void TSynth::unMute() {
     if (waveOut.volume())
         waveOut.setVolume(savedVolume);
     muted = false;
-}
-
-void TSynth::openRecordFile() {
-    closeRecordFile();
-    if (continueRecording && recordOrigin >= 0 && renderPos >= recordOrigin && reopenRecordFile())
-        return;
-    // A fresh installation has no record folder yet; one that cannot be made shows as the
-    // record file's own error below.
-    std::error_code ec;
-    if (const auto dir = std::filesystem::path(recordFileName).parent_path(); !dir.empty())
-        std::filesystem::create_directories(dir, ec);
-    recordOrigin = renderPos;
-    {
-        compiler::TFastFile file(recordFileName, true, false);
-        if (!file.opened()) {
-            recordError(errno);
-            return;
-        }
-        try {
-            writeWavHeader(file, 16, 2, kOutputRate);
-            file.close();
-        } catch (const std::system_error& e) {
-            recordError(e.code().value());
-            return;
-        }
-    }
-    recordHandle = std::fopen(recordFileName.c_str(), "r+b");
-    if (recordHandle == nullptr || std::fseek(recordHandle, 44, SEEK_SET) != 0) {
-        const int error = errno;
-        closeRecordFile();
-        recordError(error);
-    }
-}
-
-bool TSynth::reopenRecordFile() {
-    // The file holds the stream from recordOrigin on; whatever lies past renderPos (rendered
-    // ahead of what was heard) is cut, so the resumed stream follows without a gap or a repeat.
-    const std::int64_t keep = 44 + (renderPos - recordOrigin);
-    recordHandle = std::fopen(recordFileName.c_str(), "r+b");
-    if (recordHandle == nullptr)
-        return false;
-    const int fd = ::fileno(recordHandle);
-    if (std::fseek(recordHandle, 0, SEEK_END) != 0 || std::ftell(recordHandle) < keep ||
-        ::ftruncate(fd, static_cast<off_t>(keep)) != 0 ||
-        std::fseek(recordHandle, static_cast<long>(keep), SEEK_SET) != 0 || !updateRecordHeader()) {
-        closeRecordFile();
-        return false;
-    }
-    return true;
-}
-
-void TSynth::writeRecord(std::span<const std::uint8_t> data) {
-    errno = 0;
-    if (std::fwrite(data.data(), 1, data.size(), recordHandle) != data.size() ||
-        std::fflush(recordHandle) != 0 || !updateRecordHeader()) {
-        const int error = errno;
-        closeRecordFile();
-        recordError(error);
-    }
-}
-
-bool TSynth::updateRecordHeader() {
-    // The two size fields follow every appended buffer, so a recording cut short by a crash or a
-    // kill is still a valid WAV file of everything written so far. stop() writes the same
-    // header once more.
-    const long end = std::ftell(recordHandle);
-    if (end < 44)
-        return false;
-    const auto dataLength = static_cast<std::uint32_t>(static_cast<std::uint64_t>(end) - 44U);
-    const auto le32 = [](std::uint32_t value) {
-        return std::array<std::uint8_t, 4>{
-            static_cast<std::uint8_t>(value & 0xFFU), static_cast<std::uint8_t>(value >> 8 & 0xFFU),
-            static_cast<std::uint8_t>(value >> 16 & 0xFFU), static_cast<std::uint8_t>(value >> 24)};
-    };
-    const int fd = ::fileno(recordHandle);
-    const auto riff = le32(dataLength + 36U);
-    const auto dataSize = le32(dataLength);
-    return ::pwrite(fd, riff.data(), riff.size(), 4) == 4 &&
-           ::pwrite(fd, dataSize.data(), dataSize.size(), 40) == 4;
-}
-
-void TSynth::closeRecordFile() {
-    if (recordHandle != nullptr) {
-        std::fclose(recordHandle);
-        recordHandle = nullptr;
-    }
-}
-
-void TSynth::recordError(int error) {
-    recordFailed = true;
-    recordErrno = error;
-    if (recordStatus)
-        recordStatus("Can't record to " + recordFileName);
 }
 
 } // namespace zb::synth

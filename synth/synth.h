@@ -4,12 +4,12 @@
 #include "compiler/song_block.h"
 #include "synth/audio_output.h"
 #include "synth/config.h"
+#include "synth/recorder.h"
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
-#include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,10 +19,6 @@ namespace zb::synth {
 // outlive every TSynth; each TSynth clears them and points the device at them.
 using TOutputBuffers = std::array<std::array<std::uint8_t, kBufferBytes>, kBufferCount>;
 
-// Shows a message: the player puts it in a message box or the status line, the command line
-// prints it.
-using TMessageSink = std::function<void(const std::string&)>;
-
 // The synthesizer engine: one instance while a MIDI song is loaded.
 //
 // Threads and lifetime: every operation runs on the owner's thread; buffer-done notifications
@@ -30,7 +26,8 @@ using TMessageSink = std::function<void(const std::string&)>;
 // played, then play the next one while activeCount >= 1, or end the song once playPos reaches
 // renderPos). TSynth owns the song (voices) and opens, uses and closes the owner's AudioOutput;
 // the sample records, which hold the sample data the voices read, belong to the owner and must
-// outlive the TSynth or be freed together with it. play never allocates.
+// outlive the TSynth or be freed together with it. render never allocates; play hands
+// each rendered buffer to the recorder when recording and queues it on the device.
 class TSynth final {
 public:
     // Opens the device (number deviceNumber, negative for the default) and prepares the three
@@ -51,8 +48,12 @@ public:
     void sync();
     // Opens the record file when recording, then renders and queues three buffers.
     void start();
-    // Renders the next buffer, records it when recording, and queues it on the device.
+    // Renders the next buffer, hands it to the recorder when recording, and queues it on the
+    // device.
     void play();
+    // Renders the song from renderPos into out and advances renderPos by one buffer; blocks that
+    // have finished leave the active list. Works only on memory the engine already holds.
+    void render(std::span<std::uint8_t, kBufferBytes> out) noexcept;
     // Resets the device (every queued buffer comes back) and finishes the record file.
     void stop();
     // volume x balance to the right, (2 - balance) x volume to the left; 1 and 1 are neutral.
@@ -77,28 +78,16 @@ public:
     Real leftFactor = 1;
     Real rightFactor = 1;
     std::string recordFileName;
-    // Where a record file that cannot be written is reported ("Can't record to " + path);
-    // playback goes on without recording.
-    TMessageSink recordStatus;
-    bool recordFailed = false;
     // Set by the owner before a start that resumes a pause: the record file this engine began
     // is continued from renderPos instead of being created anew.
     bool continueRecording = false;
-    int recordErrno = 0; // the system's error code of that failure, 0 when it gave none
+    // Writes what is rendered while recording; tells whether that failed.
+    TRecorder recorder;
 
 private:
-    void openRecordFile();
-    void writeRecord(std::span<const std::uint8_t> data);
-    bool reopenRecordFile();
-    bool updateRecordHeader();
-    void closeRecordFile();
-    void recordError(int error);
-
     AudioOutput& waveOut;
     TOutputBuffers& outputBuffers;
     std::vector<std::int64_t> mixBuffer;
-    std::FILE* recordHandle = nullptr;
-    std::int64_t recordOrigin = -1; // renderPos at the start of the record file, -1: none yet
 };
 
 } // namespace zb::synth

@@ -18,7 +18,7 @@ TEST_F(PlayerTest, AnEmptyPlaylistShowsNoTrackAndDisablesPlay) {
     EXPECT_EQ(form->display[TControl::track0Btn].hint, "Track 1[0]: No file");
     EXPECT_TRUE(form->display.isDown(TControl::stopBtn));
     form->FormKeyUp('P'); // play is disabled
-    EXPECT_EQ(form->synth, nullptr);
+    EXPECT_EQ(form->synth(), nullptr);
     form->FormKeyUp('W');
     EXPECT_EQ(shell.beeps, 0); // skip buttons are disabled too
 }
@@ -80,11 +80,11 @@ TEST_F(PlayerTest, TheTimeDisplayWrapsAfterAnHour) {
     startWith({midi("little-tune.mid")});
     form->playBtnClick();
     form->stopBtnClick();
-    form->synth->playPos = 317520000; // 3,600 s
+    form->synth()->playPos = 317520000; // 3,600 s
     form->showProgress();
     EXPECT_EQ(form->display.digits, (std::array<int, 4>{0, 0, 0, 0}));
     EXPECT_EQ(form->display.positionGauge, 100);
-    form->synth->playPos = 88200 * 754 + 44100; // 754.5 s: halves go to even
+    form->synth()->playPos = 88200 * 754 + 44100; // 754.5 s: halves go to even
     form->showProgress();
     EXPECT_EQ(form->display.digits, (std::array<int, 4>{1, 2, 3, 4}));
 }
@@ -124,7 +124,7 @@ TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {
     EXPECT_FALSE(media.isOpen());
     EXPECT_FALSE(shell.timer);
     EXPECT_EQ(form->current, 2);
-    EXPECT_NE(form->synth, nullptr);
+    EXPECT_NE(form->synth(), nullptr);
 }
 
 TEST_F(PlayerTest, WavIntroStopsAfterTenSecondsAndAdvancesOnlyWithRepeatOrShuffle) {

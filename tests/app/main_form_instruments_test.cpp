@@ -48,9 +48,9 @@ TEST_F(InstrumentChoice, AChosenFontIsImportedOnceAndTheNextSongPlaysWithIt) {
     EXPECT_EQ(status(), "Instruments: basic.sf2 (from the next song on)");
     EXPECT_TRUE(fs::exists(set + "PRG/0.PRG"));
     form->playBtnClick();
-    EXPECT_TRUE(form->synth);
-    ASSERT_FALSE(form->samples.empty());
-    EXPECT_EQ(form->samples.front()->wavName.rfind("Sine", 0), 0U); // the font's sample
+    EXPECT_TRUE(form->synth());
+    ASSERT_FALSE(form->loaded.samples().empty());
+    EXPECT_EQ(form->loaded.samples().front()->wavName.rfind("Sine", 0), 0U); // the font's sample
     form->stopBtnClick();
 
     const auto written = fs::last_write_time(set + "PRG/0.PRG");

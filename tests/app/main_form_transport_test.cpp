@@ -12,7 +12,7 @@ TEST_F(PlayerTest, PlayCompilesTheSelectedSongAndQueuesThreeBuffers) {
     EXPECT_EQ(status(), midi("three-notes.mid"));
     EXPECT_EQ(form->display.fileKindLabel, "MIDI");
     form->buttonClick(TControl::playBtn);
-    ASSERT_NE(form->synth, nullptr);
+    ASSERT_NE(form->synth(), nullptr);
     EXPECT_EQ(status(), "Playing " + midi("three-notes.mid"));
     EXPECT_TRUE(form->display.isDown(TControl::playBtn));
     EXPECT_FALSE(form->display.isDown(TControl::stopBtn));
@@ -70,7 +70,7 @@ TEST_F(PlayerTest, SingleEntryRepeatReplaysWithoutRecompiling) {
         returnBuffer();
     EXPECT_EQ(form->compileCount, 1);
     EXPECT_FALSE(form->stopped);
-    EXPECT_EQ(form->synth->playPos, 0);
+    EXPECT_EQ(form->synth()->playPos, 0);
     EXPECT_EQ(status(), "Playing " + midi("three-notes.mid"));
 }
 
@@ -137,7 +137,7 @@ TEST_F(PlayerTest, PauseResumesAndStopKeepsTheSongLoaded) {
     EXPECT_EQ(form->returnedBuffers, -4);
     returnAll();
     EXPECT_EQ(form->current, 1); // a stop never advances
-    EXPECT_NE(form->synth, nullptr);
+    EXPECT_NE(form->synth(), nullptr);
     EXPECT_TRUE(form->display.isEnabled(TControl::ejectBtn));
     EXPECT_FALSE(form->display.isEnabled(TControl::pauseBtn));
     form->stopBtnClick();
@@ -153,10 +153,10 @@ TEST_F(PlayerTest, PlayAtTheEndOfAStoppedSongRestartsFromZero) {
     returnAll();
     for (int i = 0; i < 12; ++i)
         form->forwardBtnClick();
-    EXPECT_EQ(form->synth->playPos, form->songLength - form->songLength % 4);
+    EXPECT_EQ(form->synth()->playPos, form->songLength - form->songLength % 4);
     EXPECT_EQ(form->display.positionGauge, 100);
     form->playBtnClick();
-    EXPECT_EQ(form->synth->renderPos, 3 * static_cast<std::int64_t>(kBufferBytes));
+    EXPECT_EQ(form->synth()->renderPos, 3 * static_cast<std::int64_t>(kBufferBytes));
     EXPECT_EQ(form->compileCount, 1);
 }
 
@@ -164,15 +164,15 @@ TEST_F(PlayerTest, TenPercentJumpsClampAndLandOnWholeFrames) {
     startWith({midi("little-tune.mid")});
     form->playBtnClick();
     form->stopBtnClick();
-    form->synth->playPos = 0;
+    form->synth()->playPos = 0;
     form->forwardBtnClick();
     const std::int64_t step = form->songLength / 10;
     ASSERT_NE(step % 4, 0);
-    EXPECT_EQ(form->synth->playPos, step - step % 4);
-    EXPECT_EQ(form->synth->renderPos, form->synth->playPos);
+    EXPECT_EQ(form->synth()->playPos, step - step % 4);
+    EXPECT_EQ(form->synth()->renderPos, form->synth()->playPos);
     form->backwardBtnClick();
     form->backwardBtnClick();
-    EXPECT_EQ(form->synth->playPos, 0);
+    EXPECT_EQ(form->synth()->playPos, 0);
     form->ejectBtnClick();
     form->backwardBtnClick();
     EXPECT_EQ(shell.beeps, 1);
@@ -185,7 +185,7 @@ TEST_F(PlayerTest, SkipAndTrackSelectionUnloadAndNeverPlay) {
     form->playBtnClick();
     form->FormKeyUp('W');
     EXPECT_EQ(form->current, 2);
-    EXPECT_EQ(form->synth, nullptr);
+    EXPECT_EQ(form->synth(), nullptr);
     EXPECT_TRUE(form->stopped);
     EXPECT_TRUE(form->display.isDown(TControl::track2Btn));
     EXPECT_FALSE(form->display.isDown(TControl::track1Btn));
@@ -204,8 +204,8 @@ TEST_F(PlayerTest, RecordToggleCannotChangeWhileASongIsLoaded) {
     form->FormKeyUp('R');
     EXPECT_TRUE(form->display.isDown(TControl::recordBtn));
     form->playBtnClick();
-    EXPECT_TRUE(form->synth->recording);
-    EXPECT_EQ(form->synth->recordFileName, path("Song/little-tune.WAV"));
+    EXPECT_TRUE(form->synth()->recording);
+    EXPECT_EQ(form->synth()->recordFileName, path("Song/little-tune.WAV"));
     form->FormKeyUp('R');
     EXPECT_TRUE(form->display.isDown(TControl::recordBtn));
     EXPECT_EQ(shell.beeps, 1);
@@ -263,10 +263,10 @@ TEST_F(PlayerTest, MuteReachesTheEngineOfTheLoadedSong) {
     form->playBtnClick();
     form->FormKeyUp('M');
     EXPECT_TRUE(form->muted);
-    EXPECT_TRUE(form->synth->muted);
+    EXPECT_TRUE(form->synth()->muted);
     EXPECT_EQ(device.volume(), 0u);
     form->buttonClick(TControl::muteBtn);
-    EXPECT_FALSE(form->synth->muted);
+    EXPECT_FALSE(form->synth()->muted);
     EXPECT_EQ(device.volume(), 0xFFFFFFFFu);
 }
 
@@ -288,7 +288,7 @@ TEST_F(PlayerTest, KeysStepTheCountersAndOnlyKeypadPlusAndMinusChangeTheVolume) 
         form->FormKeyUp(keys::down);
     EXPECT_EQ(form->display.volumeText, "0.0");
     form->playBtnClick();
-    EXPECT_EQ(form->synth->leftMul, 0);
+    EXPECT_EQ(form->synth()->leftMul, 0);
     for (int i = 0; i < 120; ++i)
         form->FormKeyUp(keys::up);
     EXPECT_EQ(form->display.volumeText, "9.9");
@@ -318,7 +318,7 @@ TEST_F(PlayerTest, FailuresLeaveNothingLoaded) {
     form->playBtnClick();
     EXPECT_EQ(status(), "Can't parse file broken.mid");
     ASSERT_EQ(shell.errors.size(), 1u);
-    EXPECT_EQ(form->synth, nullptr);
+    EXPECT_EQ(form->synth(), nullptr);
     EXPECT_TRUE(form->stopped);
     EXPECT_TRUE(form->mayClose);
     EXPECT_FALSE(form->busy);
@@ -339,13 +339,13 @@ TEST_F(PlayerTest, DeviceAndSampleFailuresAreReported) {
     form->playBtnClick();
     EXPECT_EQ(shell.errors, std::vector<std::string>{"waveOut device error!"});
     EXPECT_EQ(status(), "waveOut device error!");
-    EXPECT_EQ(form->synth, nullptr);
+    EXPECT_EQ(form->synth(), nullptr);
     device.failOpen = false;
     std::filesystem::remove(path("WAV/piano.wav"));
     form->playBtnClick();
     EXPECT_EQ(status(), "Can't load WAVs.");
-    EXPECT_EQ(form->synth, nullptr);
-    EXPECT_TRUE(form->samples.empty());
+    EXPECT_EQ(form->synth(), nullptr);
+    EXPECT_TRUE(form->loaded.samples().empty());
     EXPECT_FALSE(form->busy);
 }
 

@@ -173,12 +173,12 @@ TEST_F(Engine, RecordFileThatCannotBeCreatedIsReportedAndPlaybackGoesOn) {
     synth->sync();
     synth->recordFileName = "/dev/null/song.WAV"; // a folder that cannot be made
     synth->recording = true;
-    synth->recordStatus = [&](const std::string& m) { messages.push_back(m); };
+    synth->recorder.onError = [&](const std::string& m) { messages.push_back(m); };
     synth->start();
     EXPECT_EQ(device.queued(), 3u);
-    EXPECT_TRUE(synth->recordFailed);
+    EXPECT_TRUE(synth->recorder.failed());
     EXPECT_EQ(messages, std::vector<std::string>{"Can't record to /dev/null/song.WAV"});
-    EXPECT_NE(synth->recordErrno, 0);
+    EXPECT_NE(synth->recorder.error(), 0);
 }
 
 // A pause stops the engine ahead of what was heard; resuming continues the same file with the

@@ -195,7 +195,7 @@ void TMainWindowTest::controlsSitAtTheirPlacesWithTheirHints() {
 void TMainWindowTest::clickOnPlayLoadsTheMidiEntry() {
     startWith({song("three-notes.mid")});
     click(TControl::playBtn);
-    QVERIFY(window->form().synth != nullptr);
+    QVERIFY(window->form().synth() != nullptr);
     QCOMPARE(device->queued(), std::size_t{3});
     QCOMPARE(QString::fromStdString(status()),
              QStringLiteral("Playing ") + song("three-notes.mid"));
@@ -209,9 +209,9 @@ void TMainWindowTest::clickOnPlayLoadsTheMidiEntry() {
 void TMainWindowTest::releasingPPlaysAndPressingAloneDoesNot() {
     startWith({song("three-notes.mid")});
     QTest::keyPress(window.get(), Qt::Key_P);
-    QVERIFY(window->form().synth == nullptr);
+    QVERIFY(window->form().synth() == nullptr);
     QTest::keyRelease(window.get(), Qt::Key_P);
-    QVERIFY(window->form().synth != nullptr);
+    QVERIFY(window->form().synth() != nullptr);
     QCOMPARE(QString::fromStdString(status()),
              QStringLiteral("Playing ") + song("three-notes.mid"));
 }
@@ -259,7 +259,7 @@ void TMainWindowTest::pauseResumeStopAndEjectByClicks() {
     QCOMPARE(status(), std::string("Playback stopped. Click [E]ject to unload MID."));
     QVERIFY(!widget("pauseBtn")->isEnabled());
     click(TControl::ejectBtn);
-    QVERIFY(window->form().synth == nullptr);
+    QVERIFY(window->form().synth() == nullptr);
     QVERIFY(!widget("ejectBtn")->isEnabled());
     QCOMPARE(QString::fromStdString(status()), song("little-tune.mid"));
 }
@@ -343,7 +343,7 @@ void TMainWindowTest::closingAsksAboutTheModifiedPlaylistAndWritesSettings() {
     drop({QUrl::fromLocalFile(song("little-tune.mid"))});
     QVERIFY(window->close());
     QVERIFY(window->form().closed);
-    QVERIFY(window->form().synth == nullptr);
+    QVERIFY(window->form().synth() == nullptr);
     QCOMPARE(shell->questions, std::vector<std::string>{"Save playlist?"});
     QVERIFY(shell->helpQuitCalled);
     QFile ini(home->filePath(QStringLiteral("ZB.INI")));

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "compiler/compile_song.h"
+#include "synth/synth.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace zb::synth {
+
+// What a song is loaded with: the compilation's settings and the sample folder.
+struct TSongSettings {
+    std::string prgDir;
+    std::string wavDir;
+    compiler::TDrumGrid drums;
+    bool defaultTo0 = true;
+    bool legacyMode = false;
+};
+
+enum class TLoadFailure {
+    none,
+    memory,    // the engine could not be allocated: "Memory allocation error!"
+    device,    // the audio device did not open: "waveOut device error!"
+    compile,   // the compiler's message
+    noNotes,   // the song compiled without a message but has nothing to play
+    readError, // the file layer failed while the song was read: "Error reading file " + name
+    samples,   // the sample loader's message
+};
+
+// The outcome of one loading step; message is empty for noNotes, where the front end words it.
+struct TLoadError {
+    TLoadFailure failure = TLoadFailure::none;
+    std::string message;
+
+    bool ok() const { return failure == TLoadFailure::none; }
+};
+
+// One loaded MIDI song: its sample records and the engine that plays it, released in the order
+// the engine needs (the voices read the sample data, so the engine stops using it first). The
+// steps can run in the front end's own order: the player opens the device before it compiles,
+// the command line compiles first. Every step returns its failure as a value and throws nothing.
+class TLoadedSong final {
+public:
+    TLoadedSong() = default;
+    TLoadedSong(const TLoadedSong&) = delete;
+    TLoadedSong& operator=(const TLoadedSong&) = delete;
+    ~TLoadedSong() { unload(); }
+
+    // Creates the engine, which opens the device and prepares the buffers.
+    TLoadError openEngine(AudioOutput& device, AudioOutput::TBufferDone onBufferDone,
+                          int deviceNumber, TOutputBuffers& buffers);
+    // Compiles fileName; the compiled song goes to the engine, now or when it is opened.
+    TLoadError compile(const std::string& fileName, const TSongSettings& settings);
+    // Loads the samples of the compiled song and connects the engine's voices to them.
+    TLoadError loadSamples(const TSongSettings& settings, const TMessageSink& status);
+    // The play position back to the start, the active list built for it.
+    void rewind();
+    // Releases the sample records and the engine: nothing is loaded afterwards.
+    void unload();
+
+    TSynth* engine() const { return engine_.get(); }
+    const compiler::TSampleList& samples() const { return samples_; }
+    // The compiled song's length in output bytes.
+    std::int32_t length() const { return length_; }
+
+private:
+    void attach();
+
+    compiler::TSampleList samples_;
+    compiler::TSong song_; // compiled before the engine was opened
+    std::int32_t length_ = 0;
+    std::unique_ptr<TSynth> engine_; // declared last: destroyed before the samples
+};
+
+} // namespace zb::synth
