@@ -6,9 +6,9 @@
 #include "cli/song_options.h"
 
 #include <iostream>
-#include <memory>
-
 #include <map>
+#include <memory>
+#include <type_traits>
 
 namespace zb::cli {
 
@@ -27,25 +27,13 @@ void writeSample(TJsonWriter& w, const TSampleRec& s) {
     w.raw(", ").key("wavName").string(s.wavName);
     w.raw(", ").key("sampleRate").integer(s.sampleRate);
     w.raw(", ").key("baseKey").integer(s.baseKey);
-    w.raw(", ").key("panpot").integer(s.panpot);
-    w.raw(", ").key("pitchBendRange").integer(s.pitchBendRange);
-    w.raw(", ").key("modulationSensitivity").integer(s.modulationSensitivity);
-    w.raw(", ").key("modulationRate").integer(s.modulationRate);
-    w.raw(", ").key("velocitySensitivity").integer(s.velocitySensitivity);
-    w.raw(", ").key("pressureSensitivity").integer(s.pressureSensitivity);
-    w.raw(", ").key("expressionSensitivity").integer(s.expressionSensitivity);
-    w.raw(", ").key("releaseSensitivity").integer(s.releaseSensitivity);
-    w.raw(", ").key("attackFactor").real(s.attackFactor);
-    w.raw(", ").key("decayFactor").real(s.decayFactor);
-    w.raw(", ").key("sustainSlope").real(s.sustainSlope);
-    w.raw(", ").key("releaseSlope").real(s.releaseSlope);
-    w.raw(", ").key("baseVolume").integer(s.baseVolume);
-    w.raw(", ").key("attackLength").integer(s.attackLength);
-    w.raw(", ").key("decayLength").integer(s.decayLength);
-    w.raw(", ").key("startPosition").integer(s.startPosition);
-    w.raw(", ").key("endPosition").integer(s.endPosition);
-    w.raw(", ").key("loopStart").integer(s.loopStart);
-    w.raw(", ").key("loopEnd").integer(s.loopEnd);
+    s.forEachParameter([&w](const char* name, auto value) {
+        w.raw(", ").key(name);
+        if constexpr (std::is_floating_point_v<decltype(value)>)
+            w.real(value);
+        else
+            w.integer(value);
+    });
     w.raw(" }");
 }
 

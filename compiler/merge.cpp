@@ -7,18 +7,7 @@
 namespace zb::compiler {
 
 bool sameSound(const TSampleRec& a, const TSampleRec& b) {
-    return a.wavName == b.wavName && a.panpot == b.panpot &&
-           a.velocitySensitivity == b.velocitySensitivity &&
-           a.pressureSensitivity == b.pressureSensitivity &&
-           a.expressionSensitivity == b.expressionSensitivity &&
-           a.releaseSensitivity == b.releaseSensitivity && a.pitchBendRange == b.pitchBendRange &&
-           a.modulationSensitivity == b.modulationSensitivity &&
-           a.modulationRate == b.modulationRate && a.baseVolume == b.baseVolume &&
-           a.attackFactor == b.attackFactor && a.decayFactor == b.decayFactor &&
-           a.sustainSlope == b.sustainSlope && a.releaseSlope == b.releaseSlope &&
-           a.attackLength == b.attackLength && a.decayLength == b.decayLength &&
-           a.startPosition == b.startPosition && a.endPosition == b.endPosition &&
-           a.loopStart == b.loopStart && a.loopEnd == b.loopEnd;
+    return static_cast<const instruments::TPatchSound&>(a) == b;
 }
 
 namespace {

@@ -16,32 +16,13 @@ using instruments::TPrgEntry;
 // The sample record an entry of the patch makes.
 std::unique_ptr<TSampleRec> recordFor(const TPrgEntry& e, std::uint8_t program, bool isDrum) {
     auto rec = std::make_unique<TSampleRec>();
+    static_cast<instruments::TPatchSound&>(*rec) = e;
     rec->program = program;
     rec->isDrum = isDrum ? 1 : 0;
     rec->keyLow = e.keyLow;
     rec->keyHigh = e.keyHigh;
-    rec->wavName = e.wavName;
     rec->sampleRate = e.sampleRate;
     rec->baseKey = e.baseKey;
-    rec->panpot = e.panpot;
-    rec->pitchBendRange = e.pitchBendRange;
-    rec->modulationSensitivity = e.modulationSensitivity;
-    rec->modulationRate = e.modulationRate;
-    rec->velocitySensitivity = e.velocitySensitivity;
-    rec->pressureSensitivity = e.pressureSensitivity;
-    rec->expressionSensitivity = e.expressionSensitivity;
-    rec->releaseSensitivity = e.releaseSensitivity;
-    rec->attackFactor = e.attackFactor;
-    rec->decayFactor = e.decayFactor;
-    rec->sustainSlope = e.sustainSlope;
-    rec->releaseSlope = e.releaseSlope;
-    rec->baseVolume = e.baseVolume;
-    rec->attackLength = e.attackLength;
-    rec->decayLength = e.decayLength;
-    rec->startPosition = e.startPosition;
-    rec->endPosition = e.endPosition;
-    rec->loopStart = e.loopStart;
-    rec->loopEnd = e.loopEnd;
     return rec;
 }
 

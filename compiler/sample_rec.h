@@ -1,6 +1,7 @@
 #pragma once
 
 #include "instruments/config.h"
+#include "instruments/prg_patch.h"
 
 #include <cstdint>
 #include <memory>
@@ -45,34 +46,14 @@ struct TNoteGroup {
 // One sample file with one set of patch parameters. During compilation it carries its notes,
 // ordered by key and then by start tick; after a successful compilation the caller owns it and
 // the sample loader attaches the sample data.
-struct TSampleRec {
+struct TSampleRec : instruments::TPatchSound {
     std::uint8_t program = 0;
     std::uint8_t keyLow = 0;
     std::uint8_t keyHigh = 0;
     std::uint8_t isDrum = 0;
-    std::string wavName;
     std::vector<std::int16_t> wavData; // filled by the sample loader, empty until then
     std::int32_t sampleRate = 0;
     std::uint8_t baseKey = 0;
-    std::uint8_t panpot = 0;
-    std::uint8_t pitchBendRange = 0;
-    std::uint8_t modulationSensitivity = 0;
-    std::uint8_t modulationRate = 0;
-    std::int8_t velocitySensitivity = 0;
-    std::int8_t pressureSensitivity = 0;
-    std::int8_t expressionSensitivity = 0;
-    std::int8_t releaseSensitivity = 0;
-    Real attackFactor = 0;
-    Real decayFactor = 0;
-    Real sustainSlope = 0;
-    Real releaseSlope = 0;
-    std::int32_t baseVolume = 0;
-    std::int32_t attackLength = 0;
-    std::int32_t decayLength = 0;
-    std::int32_t startPosition = 0;
-    std::int32_t endPosition = 0;
-    std::int32_t loopStart = -1;
-    std::int32_t loopEnd = -1;
     // Working data, empty again after a compilation. The reader and the merge pass keep the
     // notes as groups; the timing pass lays them out as one chain of events in the same order.
     std::vector<TNoteGroup> notes;

@@ -66,10 +66,10 @@ struct TVoiceState {
     std::int32_t curBendStep = 0;
 };
 
-// One voice of the compiled song: one sample record played monophonically at one key, with the
-// sample positions at the output rate, the envelope rates, the pitch step, a saved start state
-// and the event list that ends with an endMark.
-struct TSongBlock {
+// One voice of the compiled song: one sample record played monophonically at one key, with its
+// record's voice controls, the sample positions at the output rate, the envelope rates, the
+// pitch step, a saved start state and the event list that ends with an endMark.
+struct TSongBlock : instruments::TVoiceControls {
     TVoiceState live;
     TVoiceState savedState;
 
@@ -93,16 +93,7 @@ struct TSongBlock {
     std::int32_t loopLength = 1;
     std::int32_t attackEnd = 0;
     std::int32_t decayEnd = 0;
-    std::int32_t baseVolume = 0;
     std::int32_t baseStep = 0;
-    std::int8_t velocitySensitivity = 0;
-    std::int8_t pressureSensitivity = 0;
-    std::int8_t expressionSensitivity = 0;
-    std::int8_t releaseSensitivity = 0;
-    std::uint8_t panpot = 0;
-    std::uint8_t pitchBendRange = 0;
-    std::uint8_t modulationRate = 0;
-    std::uint8_t modulationSensitivity = 0;
     Real attackRate = 0;
     Real decayRate = 0;
     Real sustainRate = 0;

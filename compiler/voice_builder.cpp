@@ -211,15 +211,7 @@ void setVoiceParameters(TSongBlock& v, TSampleRec& s, int key, bool legacyMode) 
     v.releaseRate = s.releaseSlope * 128 / 22050;
     v.baseStep = pitchStep(s.baseKey, key);
 
-    v.baseVolume = s.baseVolume;
-    v.velocitySensitivity = s.velocitySensitivity;
-    v.pressureSensitivity = s.pressureSensitivity;
-    v.expressionSensitivity = s.expressionSensitivity;
-    v.releaseSensitivity = s.releaseSensitivity;
-    v.panpot = s.panpot;
-    v.pitchBendRange = s.pitchBendRange;
-    v.modulationRate = s.modulationRate;
-    v.modulationSensitivity = s.modulationSensitivity;
+    static_cast<instruments::TVoiceControls&>(v) = s;
 
     saved.phaseStep = v.baseStep;
     saved.sampleIndex = v.startIndex;

@@ -42,32 +42,71 @@ enum TPrgError : int {
     prgWavParameters = 43,
 };
 
-// Everything one patch line says about one sample; a line covering a key range puts one copy
-// into every key of the range.
-struct TPrgEntry {
-    std::string wavName;
-    std::uint8_t keyLow = 0;
-    std::uint8_t keyHigh = 0;
-    std::uint8_t baseKey = 0; // may exceed 127 (G#10..B10): it only feeds the pitch step
-    std::uint8_t panpot = 0;
-    std::uint8_t pitchBendRange = 0;
-    std::uint8_t modulationSensitivity = 0;
-    std::uint8_t modulationRate = 0;
+// The controls a patch gives every voice it plays: how the voice answers velocity, pressure,
+// expression, release velocity, pan, pitch bend and modulation, and its volume.
+struct TVoiceControls {
+    std::int32_t baseVolume = 0;
     std::int8_t velocitySensitivity = 0;
     std::int8_t pressureSensitivity = 0;
     std::int8_t expressionSensitivity = 0;
     std::int8_t releaseSensitivity = 0;
+    std::uint8_t panpot = 0;
+    std::uint8_t pitchBendRange = 0;
+    std::uint8_t modulationRate = 0;
+    std::uint8_t modulationSensitivity = 0;
+
+    friend bool operator==(const TVoiceControls&, const TVoiceControls&) = default;
+};
+
+// The sound of a patch line: its sample file, the voice controls, the envelope and the part of
+// the sample played. Notes whose records have equal sounds play alike, which is what lets the
+// compiler merge their records.
+struct TPatchSound : TVoiceControls {
+    std::string wavName;
     Real attackFactor = 0;
     Real decayFactor = 0;
     Real sustainSlope = 0;
     Real releaseSlope = 0;
-    std::int32_t baseVolume = 0;
     std::int32_t attackLength = 0;
     std::int32_t decayLength = 0;
     std::int32_t startPosition = 0;
     std::int32_t endPosition = 0;
     std::int32_t loopStart = -1; // every negative value is stored as -1
     std::int32_t loopEnd = -1;   // every negative value is stored as -1
+
+    friend bool operator==(const TPatchSound&, const TPatchSound&) = default;
+
+    // Calls f(name, value) for every parameter but wavName, in the order the song dump lists
+    // them.
+    template <class F> void forEachParameter(F&& f) const {
+        f("panpot", panpot);
+        f("pitchBendRange", pitchBendRange);
+        f("modulationSensitivity", modulationSensitivity);
+        f("modulationRate", modulationRate);
+        f("velocitySensitivity", velocitySensitivity);
+        f("pressureSensitivity", pressureSensitivity);
+        f("expressionSensitivity", expressionSensitivity);
+        f("releaseSensitivity", releaseSensitivity);
+        f("attackFactor", attackFactor);
+        f("decayFactor", decayFactor);
+        f("sustainSlope", sustainSlope);
+        f("releaseSlope", releaseSlope);
+        f("baseVolume", baseVolume);
+        f("attackLength", attackLength);
+        f("decayLength", decayLength);
+        f("startPosition", startPosition);
+        f("endPosition", endPosition);
+        f("loopStart", loopStart);
+        f("loopEnd", loopEnd);
+    }
+};
+
+// Everything one patch line says about one sample; a line covering a key range puts one copy
+// into every key of the range.
+struct TPrgEntry : TPatchSound {
+    std::uint8_t keyLow = 0;
+    std::uint8_t keyHigh = 0;
+    std::uint8_t baseKey = 0; // may exceed 127 (G#10..B10): it only feeds the pitch step
     std::int32_t sampleRate = 0;
 
     friend bool operator==(const TPrgEntry&, const TPrgEntry&) = default;
