@@ -44,8 +44,8 @@ TSampleRec& findOrAddSampleRec(TSampleList& samples, const TPrgEntry& e, std::ui
 void addInitialState(const TChannelSlot& s, int key, int velocity, std::int32_t tick,
                      std::vector<noteEvent>& events) {
     const auto add = [&](TNoteKind kind, int value) {
-        events.push_back(
-            {tick, kind, static_cast<std::int16_t>(key), static_cast<std::int16_t>(value), 0});
+        events.push_back({TTicks{tick}, kind, static_cast<std::int16_t>(key),
+                          static_cast<std::int16_t>(value), 0});
     };
     add(noteStart, velocity);
     if (s.slotVolume != 64)
@@ -110,7 +110,7 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
     }
 
     const auto add = [&](std::int64_t indexTick, TNoteKind kind, int value) {
-        events.push_back({static_cast<std::int32_t>(base + indexTick), kind,
+        events.push_back({TTicks{static_cast<std::int32_t>(base + indexTick)}, kind,
                           static_cast<std::int16_t>(key), static_cast<std::int16_t>(value), 0});
     };
     const auto& list = ix.channelEvents[static_cast<std::size_t>(slot - 1)];
@@ -143,7 +143,7 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
 
 void insertNoteGroup(std::vector<TNoteGroup>& chain, TNoteGroup group, bool afterEqualStarts) {
     const std::int16_t key = group.key();
-    const std::int32_t start = group.startTime();
+    const TTicks start = group.startTime();
     const auto at = std::partition_point(chain.begin(), chain.end(), [&](const TNoteGroup& g) {
         if (g.key() != key)
             return g.key() < key;
@@ -196,7 +196,7 @@ void orderNoteGroups(TSampleList& samples) {
     // keys, so that its comparisons do not chase every group's events through memory.
     struct TOrder {
         std::int16_t key;
-        std::int32_t start;
+        TTicks start;
         std::size_t at; // reading order
     };
     std::vector<TOrder> order;

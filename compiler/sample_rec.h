@@ -3,6 +3,7 @@
 #include "instruments/config.h"
 #include "instruments/prg_patch.h"
 
+#include <compare>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -22,17 +23,33 @@ enum TNoteKind : std::uint8_t {
     pitchBend = 8,  // (MSB * 128 + LSB) - 8192
 };
 
-// One timed event of a note. time is a MIDI tick when made, milliseconds after the tick
-// conversion and finally an output byte position.
-struct noteEvent {
-    std::int32_t time = 0;
+// A time of the song in the unit of one compilation stage: MIDI ticks as the reader finds them,
+// then whole milliseconds after the timing pass. Each unit is a type of its own, so a time of one
+// stage cannot be taken for a time of another (the song blocks' times are output bytes).
+template <class Unit> struct TTime {
+    std::int32_t value = 0;
+
+    constexpr TTime() = default;
+    constexpr explicit TTime(std::int32_t v) : value(v) {}
+    friend constexpr auto operator<=>(const TTime&, const TTime&) = default;
+};
+using TTicks = TTime<struct TTicksUnit>;
+using TMilliseconds = TTime<struct TMillisecondsUnit>;
+
+// One timed event of a note.
+template <class Time> struct TNoteEventAt {
+    Time time;
     std::uint8_t kind = 0;
     std::int16_t key = 0; // may leave 0..127 once merging shifts it by a base-key difference
     std::int16_t value = 0;
     std::uint8_t groupState = 0;
 
-    friend bool operator==(const noteEvent&, const noteEvent&) = default;
+    friend bool operator==(const TNoteEventAt&, const TNoteEventAt&) = default;
 };
+// An event as read, at its MIDI tick.
+using noteEvent = TNoteEventAt<TTicks>;
+// An event of a record's chain, at its millisecond.
+using TTimedEvent = TNoteEventAt<TMilliseconds>;
 
 // One note of a sample record: its noteStart, the controller state that differs from the
 // defaults at the start, the changes up to its end, and its noteEnd.
@@ -40,7 +57,7 @@ struct TNoteGroup {
     std::vector<noteEvent> events;
 
     std::int16_t key() const { return events.front().key; }
-    std::int32_t startTime() const { return events.front().time; }
+    TTicks startTime() const { return events.front().time; }
 };
 
 // One sample file with one set of patch parameters. During compilation it carries its notes,
@@ -57,7 +74,7 @@ struct TSampleRec : instruments::TPatchSound {
     // Working data, empty again after a compilation. The reader and the merge pass keep the
     // notes as groups; the timing pass lays them out as one chain of events in the same order.
     std::vector<TNoteGroup> notes;
-    std::vector<noteEvent> events;
+    std::vector<TTimedEvent> events;
 };
 
 // The sample record chain in chain order. Records are owned singly so that song blocks can

@@ -47,7 +47,7 @@ private:
     std::vector<TPoint> points;
 };
 
-bool redundant(const noteEvent& x, const noteEvent& y) {
+bool redundant(const TTimedEvent& x, const TTimedEvent& y) {
     return x.key == y.key && x.kind == y.kind && (x.time == y.time || x.value == y.value);
 }
 
@@ -55,7 +55,7 @@ bool redundant(const noteEvent& x, const noteEvent& y) {
 // successor and the same time or value, sweep after sweep until nothing more goes. A sweep
 // decides every event against its successor as it stood at the start of the sweep; after it,
 // only the events just before removed ones have a new successor, so only they are checked again.
-void removeRedundant(std::vector<noteEvent>& chain) {
+void removeRedundant(std::vector<TTimedEvent>& chain) {
     const std::size_t n = chain.size();
     if (n < 3)
         return;
@@ -119,31 +119,29 @@ std::int64_t divRoundHalfEven(std::int64_t n, std::int64_t d) {
 void computeTiming(TCompileState& state) {
     if (state.failed())
         return;
+    const std::int64_t denominator = tickDenominator(state.division);
+    const TTempoScale scale(state.tempoMap);
+    std::int64_t lengthMs = 0;
     for (auto& rec : state.samples) {
         std::size_t count = 0;
         for (const auto& g : rec->notes)
             count += g.events.size();
         rec->events.clear();
         rec->events.reserve(count);
-        for (const auto& g : rec->notes)
-            rec->events.insert(rec->events.end(), g.events.begin(), g.events.end());
+        for (const auto& g : rec->notes) {
+            for (const auto& e : g.events) {
+                const std::int64_t ms = divRoundHalfEven(scale.at(e.time.value), denominator);
+                if (ms > kInt32Max) {
+                    state.setError(errSongTooLong);
+                    return;
+                }
+                rec->events.push_back({TMilliseconds{static_cast<std::int32_t>(ms)}, e.kind, e.key,
+                                       e.value, e.groupState});
+                lengthMs = std::max(lengthMs, ms);
+            }
+        }
         rec->notes.clear();
         rec->notes.shrink_to_fit();
-    }
-
-    const std::int64_t denominator = tickDenominator(state.division);
-    const TTempoScale scale(state.tempoMap);
-    std::int64_t lengthMs = 0;
-    for (auto& rec : state.samples) {
-        for (auto& e : rec->events) {
-            const std::int64_t ms = divRoundHalfEven(scale.at(e.time), denominator);
-            if (ms > kInt32Max) {
-                state.setError(errSongTooLong);
-                return;
-            }
-            e.time = static_cast<std::int32_t>(ms);
-            lengthMs = std::max(lengthMs, ms);
-        }
     }
     state.songLengthMs = static_cast<std::int32_t>(lengthMs);
     for (auto& rec : state.samples)
@@ -159,12 +157,9 @@ void checkSongLength(TCompileState& state) {
         return;
     }
     state.songLength = static_cast<std::int32_t>(bytes);
-    for (auto& rec : state.samples) {
-        for (auto& e : rec->events) {
+    for (auto& rec : state.samples)
+        for (auto& e : rec->events)
             e.groupState = 0;
-            e.time = static_cast<std::int32_t>(msToBytes(e.time));
-        }
-    }
 }
 
 } // namespace zb::compiler

@@ -29,5 +29,10 @@ std::int64_t divRoundHalfEven(std::int64_t n, std::int64_t d);
 constexpr std::int64_t msToBytes(std::int64_t ms) {
     return ms * 441 / 20 * 4;
 }
+// The output byte position of a chain event's time; checkSongLength has made sure that every
+// time of the song fits.
+constexpr std::int32_t bytePosition(TMilliseconds time) {
+    return static_cast<std::int32_t>(msToBytes(time.value));
+}
 
 } // namespace zb::compiler

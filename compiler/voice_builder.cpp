@@ -1,6 +1,7 @@
 #include "compiler/voice_builder.h"
 
 #include "compiler/levels.h"
+#include "compiler/timing.h"
 
 #include <algorithm>
 #include <limits>
@@ -33,7 +34,7 @@ Real limitFactor(Real factor) {
 }
 
 // The event list of a voice from its taken events, in chain order.
-void buildEvents(TSongBlock& voice, const std::vector<noteEvent>& chain,
+void buildEvents(TSongBlock& voice, const std::vector<TTimedEvent>& chain,
                  const std::vector<std::size_t>& taken, bool legacyMode) {
     voice.events.resize(taken.size() + 1);
     TVoiceState& live = voice.live;
@@ -41,10 +42,10 @@ void buildEvents(TSongBlock& voice, const std::vector<noteEvent>& chain,
     std::int32_t prevTime = 0;
     std::uint8_t prevKind = 0;
     for (std::size_t n = 0; n < taken.size(); ++n) {
-        const noteEvent& e = chain[taken[n]];
+        const TTimedEvent& e = chain[taken[n]];
         songEvent& rec = voice.events[n];
         rec.kind = e.kind;
-        rec.time = e.time;
+        rec.time = bytePosition(e.time);
         const auto value = static_cast<std::uint8_t>(e.value);
         switch (e.kind) {
         case noteStart:
@@ -102,7 +103,7 @@ void buildEvents(TSongBlock& voice, const std::vector<noteEvent>& chain,
 
 // Walks one record's chain and appends its voices to the song.
 void buildVoices(TCompileState& state, TSampleRec& rec, bool legacyMode) {
-    std::vector<noteEvent>& chain = rec.events;
+    std::vector<TTimedEvent>& chain = rec.events;
     const std::size_t size = chain.size();
     std::size_t e = 0;
     std::size_t g = kNone;
@@ -118,13 +119,15 @@ void buildVoices(TCompileState& state, TSampleRec& rec, bool legacyMode) {
             if (g != kNone && (e == size || keyOf(e) != keyOf(g)))
                 g = kNone;
         } else if (g != kNone && chain[e].kind == noteStart &&
-                   chain[e].time < std::int64_t{chain[g].time} + kVoiceGap) {
+                   bytePosition(chain[e].time) <
+                       std::int64_t{bytePosition(chain[g].time)} + kVoiceGap) {
             // Too soon after the open voice's last event: left for a later voice.
             if (restart == kNone)
                 restart = e;
-            const std::int64_t limit = std::int64_t{chain[g].time} + kVoiceGap;
+            const std::int64_t limit = std::int64_t{bytePosition(chain[g].time)} + kVoiceGap;
             const auto key = keyOf(g);
-            while (e < size && ((keyOf(e) == key && chain[e].time < limit) || done(e)))
+            while (e < size &&
+                   ((keyOf(e) == key && bytePosition(chain[e].time) < limit) || done(e)))
                 ++e;
             while (e < size && ((keyOf(e) == key && chain[e].kind != noteStart) || done(e)))
                 ++e;

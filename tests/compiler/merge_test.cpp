@@ -7,9 +7,9 @@ namespace {
 
 TNoteGroup note(int key, int start) {
     TNoteGroup g;
-    g.events.push_back({start, noteStart, static_cast<std::int16_t>(key), 100, 0});
-    g.events.push_back({start + 5, volume, static_cast<std::int16_t>(key), 90, 0});
-    g.events.push_back({start + 10, noteEnd, static_cast<std::int16_t>(key), 64, 0});
+    g.events.push_back({TTicks{start}, noteStart, static_cast<std::int16_t>(key), 100, 0});
+    g.events.push_back({TTicks{start + 5}, volume, static_cast<std::int16_t>(key), 90, 0});
+    g.events.push_back({TTicks{start + 10}, noteEnd, static_cast<std::int16_t>(key), 64, 0});
     return g;
 }
 
@@ -28,7 +28,7 @@ std::unique_ptr<TSampleRec> record(const std::string& wav, int baseKey,
 std::vector<std::pair<int, int>> starts(const TSampleRec& r) {
     std::vector<std::pair<int, int>> out;
     for (const auto& g : r.notes)
-        out.emplace_back(g.key(), g.startTime());
+        out.emplace_back(g.key(), g.startTime().value);
     return out;
 }
 

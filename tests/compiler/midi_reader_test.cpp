@@ -106,7 +106,7 @@ TEST_F(MidiReader, DataByteBeforeAnyStatusIsReadAgainAsDelta) {
     t.on(0, 0, 60, 100).end(10);
     read(writeTracks({t}));
     ASSERT_EQ(state.errorCode, 0);
-    EXPECT_EQ(state.samples[0]->notes[0].startTime(), 5);
+    EXPECT_EQ(state.samples[0]->notes[0].startTime().value, 5);
 }
 
 TEST_F(MidiReader, TempoMapIsInTickOrderAcrossTracks) {

@@ -19,7 +19,7 @@ struct Ev {
 std::vector<Ev> eventsOf(const TNoteGroup& g) {
     std::vector<Ev> out;
     for (const auto& e : g.events)
-        out.push_back({e.time, e.kind, e.key, e.value});
+        out.push_back({e.time.value, e.kind, e.key, e.value});
     return out;
 }
 
@@ -124,8 +124,8 @@ TEST_F(NoteStart, LookAheadLeavesTheReaderWhereItWas) {
     t.on(0, 0, 60, 100).on(5, 0, 62, 100).off(100, 0, 60).off(5, 0, 62).end();
     const auto& g = groups(t);
     ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(g[1].startTime(), 5);
-    EXPECT_EQ(g[1].events.back().time, 110);
+    EXPECT_EQ(g[1].startTime().value, 5);
+    EXPECT_EQ(g[1].events.back().time.value, 110);
 }
 
 TEST_F(NoteStart, GroupsAreOrderedByKeyThenStart) {
@@ -135,9 +135,9 @@ TEST_F(NoteStart, GroupsAreOrderedByKeyThenStart) {
     const auto& g = groups(t);
     ASSERT_EQ(g.size(), 3u);
     EXPECT_EQ(g[0].key(), 60);
-    EXPECT_EQ(g[0].startTime(), 0);
+    EXPECT_EQ(g[0].startTime().value, 0);
     EXPECT_EQ(g[1].key(), 60);
-    EXPECT_EQ(g[1].startTime(), 960);
+    EXPECT_EQ(g[1].startTime().value, 960);
     EXPECT_EQ(g[2].key(), 64);
 }
 
@@ -156,8 +156,8 @@ TEST_F(NoteStart, LaterTrackNotesOfAKeyGoBetweenByStart) {
 TEST_F(NoteStart, InsertionKeepsKeyAndStartOrderInEveryCase) {
     auto note = [](int key, int start) {
         TNoteGroup g;
-        g.events.push_back({start, noteStart, static_cast<std::int16_t>(key), 1, 0});
-        g.events.push_back({start + 10, noteEnd, static_cast<std::int16_t>(key), 64, 0});
+        g.events.push_back({TTicks{start}, noteStart, static_cast<std::int16_t>(key), 1, 0});
+        g.events.push_back({TTicks{start + 10}, noteEnd, static_cast<std::int16_t>(key), 64, 0});
         return g;
     };
     std::vector<TNoteGroup> chain;
@@ -172,7 +172,7 @@ TEST_F(NoteStart, InsertionKeepsKeyAndStartOrderInEveryCase) {
     insertNoteGroup(chain, merged, true); // a merged group goes after them
     std::vector<std::tuple<int, int, int>> order;
     for (const auto& g : chain)
-        order.emplace_back(g.key(), g.startTime(), g.events[0].value);
+        order.emplace_back(g.key(), g.startTime().value, g.events[0].value);
     EXPECT_EQ(order,
               (std::vector<std::tuple<int, int, int>>{
                   {59, 500, 1}, {60, 0, 1}, {60, 50, 1}, {60, 50, 2}, {60, 50, 3}, {60, 100, 1}}));
@@ -225,7 +225,7 @@ TEST_F(NoteStart, ProgramChangeDuringANoteKeepsItsPatch) {
         {TTrackWriter{}.on(0, 0, 60, 1).program(5, 0, 5).off(5, 0, 60).on(0, 0, 60, 2).end()}));
     ASSERT_EQ(state.errorCode, 0);
     ASSERT_EQ(state.samples.size(), 2u);
-    EXPECT_EQ(state.samples[0]->notes[0].events.back().time, 10);
+    EXPECT_EQ(state.samples[0]->notes[0].events.back().time.value, 10);
     EXPECT_EQ(state.samples[1]->wavName, "five.wav");
 }
 
@@ -271,7 +271,7 @@ TEST_F(NoteLookAhead, MalformedTempoEventAfterAndBeforeTheNote) {
     ASSERT_FALSE(state.samples.empty());
     std::vector<std::pair<int, int>> ends;
     for (const auto& g : state.samples[0]->notes)
-        ends.emplace_back(g.key(), g.events.back().time);
+        ends.emplace_back(g.key(), g.events.back().time.value);
     EXPECT_EQ(ends.size(), 2u);
 }
 
@@ -293,7 +293,7 @@ TEST_F(NoteLookAhead, UnendedNotesOfEveryKeyRunToTheEndOfALongTrack) {
     for (const auto& rec : state.samples)
         for (const auto& g : rec->notes) {
             ++notes;
-            EXPECT_EQ(g.events.back().time, 100000);
+            EXPECT_EQ(g.events.back().time.value, 100000);
             EXPECT_EQ(g.events.back().value, 64);
         }
     EXPECT_EQ(notes, 2048u);

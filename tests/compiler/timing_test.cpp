@@ -15,7 +15,7 @@ TCompileState stateWithTicks(std::int16_t division, std::vector<tempoEntry> temp
     std::int16_t key = 0;
     for (const int t : ticks) {
         TNoteGroup g;
-        g.events.push_back({t, noteStart, key++, 100, 0});
+        g.events.push_back({TTicks{t}, noteStart, key++, 100, 0});
         rec->notes.push_back(g);
     }
     state.samples.push_back(std::move(rec));
@@ -25,7 +25,7 @@ TCompileState stateWithTicks(std::int16_t division, std::vector<tempoEntry> temp
 std::vector<int> times(const TCompileState& state) {
     std::vector<int> out;
     for (const auto& e : state.samples[0]->events)
-        out.push_back(e.time);
+        out.push_back(e.time.value);
     return out;
 }
 
@@ -88,13 +88,14 @@ TEST(Timing, SongLengthLimitAndBytePositions) {
     TCompileState state;
     state.songLengthMs = 24347887;
     auto rec = std::make_unique<TSampleRec>();
-    rec->events = {{1000, noteStart, 60, 1, 3}, {1, noteEnd, 60, 64, 1}};
+    rec->events = {{TMilliseconds{1000}, noteStart, 60, 1, 3},
+                   {TMilliseconds{1}, noteEnd, 60, 64, 1}};
     state.samples.push_back(std::move(rec));
     checkSongLength(state);
     ASSERT_EQ(state.errorCode, 0);
     EXPECT_EQ(state.songLength, 2147483632);
-    EXPECT_EQ(state.samples[0]->events[0].time, 88200);
-    EXPECT_EQ(state.samples[0]->events[1].time, 88);
+    EXPECT_EQ(bytePosition(state.samples[0]->events[0].time), 88200);
+    EXPECT_EQ(bytePosition(state.samples[0]->events[1].time), 88);
     EXPECT_EQ(state.samples[0]->events[0].groupState, 0);
 
     TCompileState tooLong;
@@ -108,12 +109,22 @@ TEST(Timing, SongLengthLimitAndBytePositions) {
 class RedundantEvents : public ::testing::Test {
 protected:
     // Converts a chain given in milliseconds (division 1000, 1000 us a quarter: 1 ms a tick).
-    std::vector<noteEvent> sweep(std::vector<noteEvent> chain) {
+    struct TRaw {
+        std::int32_t time;
+        std::uint8_t kind;
+        std::int16_t key;
+        std::int16_t value;
+        std::uint8_t groupState;
+    };
+    std::vector<TTimedEvent> sweep(std::vector<TRaw> chain) {
         TCompileState state;
         state.division = 1000;
         state.tempoMap = {{0, 1000000}};
         auto rec = std::make_unique<TSampleRec>();
-        rec->notes.push_back(TNoteGroup{std::move(chain)});
+        TNoteGroup group;
+        for (const auto& e : chain)
+            group.events.push_back({TTicks{e.time}, e.kind, e.key, e.value, e.groupState});
+        rec->notes.push_back(std::move(group));
         state.samples.push_back(std::move(rec));
         computeTiming(state);
         return state.samples[0]->events;
@@ -128,7 +139,7 @@ TEST_F(RedundantEvents, SameTimeOrSameValueRemovesTheFirst) {
                             {30, pan, 60, 90, 0},
                             {40, noteEnd, 60, 64, 0}});
     ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(out[1].time, 20);
+    EXPECT_EQ(out[1].time.value, 20);
     EXPECT_EQ(out[1].value, 90);
     EXPECT_EQ(out[2].kind, pan);
 }
@@ -141,7 +152,7 @@ TEST_F(RedundantEvents, SweepsRepeatUntilNothingMoreGoes) {
                             {10, volume, 60, 5, 0},
                             {40, noteEnd, 60, 64, 0}});
     ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[1].time, 10);
+    EXPECT_EQ(out[1].time.value, 10);
     EXPECT_EQ(out[1].value, 5);
 }
 

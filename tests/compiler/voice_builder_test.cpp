@@ -1,4 +1,5 @@
 #include "compiler/levels.h"
+#include "compiler/timing.h"
 #include "compiler/voice_builder.h"
 
 #include <gtest/gtest.h>
@@ -22,12 +23,13 @@ TSampleRec patch() {
     return s;
 }
 
-noteEvent ev(int time, TNoteKind kind, int value, int key = 60) {
-    return {time, kind, static_cast<std::int16_t>(key), static_cast<std::int16_t>(value), 0};
+TTimedEvent ev(int ms, TNoteKind kind, int value, int key = 60) {
+    return {TMilliseconds{ms}, kind, static_cast<std::int16_t>(key),
+            static_cast<std::int16_t>(value), 0};
 }
 
-// Builds the song of one sample record whose chain (times in output bytes) is given.
-TCompileState build(TSampleRec rec, std::vector<noteEvent> chain, bool legacy = false) {
+// Builds the song of one sample record whose chain (times in milliseconds) is given.
+TCompileState build(TSampleRec rec, std::vector<TTimedEvent> chain, bool legacy = false) {
     TCompileState state;
     rec.events = std::move(chain);
     state.samples.push_back(std::make_unique<TSampleRec>(std::move(rec)));
@@ -153,7 +155,7 @@ TEST(VoiceEvents, ModulationAndBendCarryTheirValues) {
     EXPECT_EQ(e[1].value, 256);
     EXPECT_EQ(e[2].value, 1149);
     EXPECT_EQ(e[4].kind, endMark);
-    EXPECT_EQ(e[4].time, 1200);
+    EXPECT_EQ(e[4].time, msToBytes(1200));
     EXPECT_EQ(e[4].factorLeft, 0);
 
     s.modulationRate = 0;
@@ -211,13 +213,13 @@ TEST(VoiceEvents, ControllersAtTheStartCollapseIntoTheNoteStart) {
 
 TEST(VoiceGrouping, AQuarterSecondGapDecidesWhetherNotesShareAVoice) {
     const auto voices = [](int gap) {
-        return build(patch(), {ev(0, noteStart, 100), ev(1000, noteEnd, 64),
-                               ev(1000 + gap, noteStart, 100), ev(2000 + gap, noteEnd, 64)})
+        return build(patch(), {ev(0, noteStart, 100), ev(10, noteEnd, 64),
+                               ev(10 + gap, noteStart, 100), ev(20 + gap, noteEnd, 64)})
             .song.size();
     };
-    EXPECT_EQ(voices(22048), 2u);
-    EXPECT_EQ(voices(22052), 1u);
-    EXPECT_EQ(voices(22050), 1u);
+    // 22,050 bytes after the end at 880: 259 ms starts at 22,840, 260 ms at 22,932.
+    EXPECT_EQ(voices(249), 2u);
+    EXPECT_EQ(voices(250), 1u);
 }
 
 TEST(VoiceGrouping, OverlappingNotesGetTheirOwnVoicesInOpeningOrder) {
@@ -228,8 +230,8 @@ TEST(VoiceGrouping, OverlappingNotesGetTheirOwnVoicesInOpeningOrder) {
     ASSERT_EQ(state.song.size(), 3u);
     // Voice 1: notes 1 and 3 of key 60; voice 2: note 2; voice 3: key 62.
     EXPECT_EQ(state.song[0]->events.size(), 5u);
-    EXPECT_EQ(state.song[0]->events[2].time, 80000);
-    EXPECT_EQ(state.song[1]->events[0].time, 100);
+    EXPECT_EQ(state.song[0]->events[2].time, msToBytes(80000));
+    EXPECT_EQ(state.song[1]->events[0].time, msToBytes(100));
     EXPECT_EQ(state.song[2]->baseStep, 1149);
     for (const auto& e : state.samples[0]->events)
         EXPECT_EQ(e.groupState, 2);
