@@ -151,7 +151,7 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
     const synth::TSongSettings settings{options.prgDir, options.wavDir, options.drums,
                                         options.defaultTo0, options.legacyMode};
     // The device and the buffers outlive the engine that uses them.
-    auto buffers = std::make_unique<synth::TOutputBuffers>();
+    THugeOutputBuffers buffers;
     synth::NullAudioOutput device;
     synth::TLoadedSong loaded;
     if (const auto compiled = loaded.compile(song, settings); !compiled.ok())
@@ -176,7 +176,8 @@ std::string renderSong(const TRenderOptions& options, const std::string& song,
     } remover{partial};
 
     const auto bufferDone = [&loaded](int) { synth::bufferReturned(*loaded.engine(), true); };
-    if (const auto opened = loaded.openEngine(device, bufferDone, -1, *buffers); !opened.ok())
+    if (const auto opened = loaded.openEngine(device, bufferDone, -1, buffers.buffers());
+        !opened.ok())
         return opened.message;
     auto& synth = *loaded.engine();
     synth.saturate = options.saturate;
