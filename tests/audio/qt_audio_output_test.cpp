@@ -15,18 +15,9 @@
 namespace zb::ui {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "zb_audio_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
-
 // Through a real sound server (the test script starts one with a null sink): a one-note song
 // plays its three buffers in order and ends within their duration plus a margin.
 TEST(QtAudioOutput, PlaysEveryBufferInOrderAndEndsInTime) {
-    application();
     if (QMediaDevices::audioOutputs().isEmpty())
         GTEST_SKIP() << "no sound server with an output device is running";
 
@@ -81,13 +72,13 @@ TEST(QtAudioOutput, PlaysEveryBufferInOrderAndEndsInTime) {
 }
 
 TEST(QtAudioOutput, ResetReturnsEveryQueuedBuffer) {
-    application();
     if (QMediaDevices::audioOutputs().isEmpty())
         GTEST_SKIP() << "no sound server with an output device is running";
     auto buffers = std::make_unique<synth::TOutputBuffers>();
     QtAudioOutput output;
     std::vector<int> returned;
-    synth::TSynth synth(output, [&](int buffer) { returned.push_back(buffer); }, -1, *buffers);
+    synth::TSynth synth(
+        output, [&](int buffer) { returned.push_back(buffer); }, -1, *buffers);
     ASSERT_TRUE(synth.deviceOpen);
     synth.sync();
     synth.start();
@@ -98,13 +89,22 @@ TEST(QtAudioOutput, ResetReturnsEveryQueuedBuffer) {
 }
 
 TEST(QtAudioOutput, OpeningAMissingDeviceFailsCleanly) {
-    application();
     auto buffers = std::make_unique<synth::TOutputBuffers>();
     QtAudioOutput output;
-    synth::TSynth synth(output, [](int) {}, 9999, *buffers);
+    synth::TSynth synth(
+        output, [](int) {}, 9999, *buffers);
     EXPECT_FALSE(synth.deviceOpen);
     EXPECT_TRUE(synth.deviceError);
 }
 
 } // namespace
 } // namespace zb::ui
+
+// The application lives on main's stack, as in the player: Qt Multimedia's sound-server
+// connection and its thread are torn down at exit after it, in the order Qt expects. A static
+// application was destroyed after them instead, which crashed now and then at exit.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
