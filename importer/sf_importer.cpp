@@ -3,6 +3,7 @@
 #include "importer/patch_mapping.h"
 #include "importer/sound_font.h"
 #include "importer/wav_export.h"
+#include "importer/zone_values.h"
 #include "instruments/prg_patch.h"
 
 #include <algorithm>
@@ -36,91 +37,6 @@ struct TLayer {
                           // (before the modulators' attenuation at the line's key)
     double loudness = 0;  // amplitude x the sample's RMS
 };
-
-// Key at which the zone's sample sounds at its recorded pitch, and its tuning in cents.
-int rootKeyOf(const TSfZone& z, const TSfSample& s) {
-    if (z.get(genOverridingRootKey) >= 0 && z.get(genOverridingRootKey) <= 127)
-        return z.get(genOverridingRootKey);
-    return s.originalPitch <= 127 ? s.originalPitch : 60;
-}
-
-double seconds(int timecents);
-
-// The filter cut-off of a zone (at its key, modulators added) `t` seconds into a note: its
-// initial cut-off, opened by the modulation envelope as far as that has come then.
-double cutoffHz(const TSfZone& z, double t) {
-    t -= seconds(z.get(genDelayModEnv));
-    const double attack = seconds(z.get(genAttackModEnv));
-    const double hold = seconds(z.get(genHoldModEnv));
-    const double decay = seconds(z.get(genDecayModEnv));
-    const double sustain = 1 - std::clamp(z.get(genSustainModEnv), 0, 1000) / 1000.0;
-    double env = 0;
-    if (t > 0)
-        env = t < attack          ? t / attack
-              : t < attack + hold ? 1.0
-                                  : std::max(sustain, 1 - (t - attack - hold) / decay);
-    const double cents = z.get(genInitialFilterFc) + z.get(genModEnvToFilterFc) * env;
-    return 8.176 * std::pow(2.0, std::min(cents, 13500.0) / 1200);
-}
-
-// Generators that modulators may move for the import: all but the sample's place and the
-// zone's ranges, and the attenuation, whose modulation the level takes apart.
-bool modulatable(int g) {
-    switch (g) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 12:
-    case 45:
-    case 50: // sample offsets
-    case genInstrument:
-    case genKeyRange:
-    case genVelRange:
-    case 46:
-    case 47:
-    case genSampleId:
-    case genSampleModes:
-    case 57:
-    case genOverridingRootKey:
-    case genInitialAttenuation:
-        return false;
-    default:
-        return true;
-    }
-}
-
-// A zone as a note at velocity 100 on `key` plays it: what its modulators add there (the
-// default ones included: velocity lowers the cut-off by 525 cents) on its generators.
-TSfZone atKey(const TSfZone& z, int key) {
-    TSfZone k = z;
-    for (int g = 0; g < genCount; ++g)
-        if (modulatable(g))
-            k.gen[static_cast<std::size_t>(g)] +=
-                static_cast<int>(std::lround(modulation(z.modulators, g, key, 100)));
-    return k;
-}
-
-// What the modulators add to the attenuation (cB, counted in full as SoundFont players count
-// them) beyond the default velocity curve, which the engine's own velocity formula plays.
-double extraAttenuation(const TSfZone& z, int key) {
-    return modulation(z.modulators, genInitialAttenuation, key, 100) -
-           modulation(defaultModulators(), genInitialAttenuation, key, 100);
-}
-
-double seconds(int timecents) {
-    return std::pow(2.0, std::clamp(timecents, -12000, 8000) / 1200.0);
-}
-
-std::string printable(const std::string& raw) {
-    std::string out;
-    for (const char c : raw) {
-        const auto u = static_cast<unsigned char>(c);
-        out += (u >= 32 && u < 127) ? c : '?';
-    }
-    return out;
-}
 
 class TPresetWriter final {
 public:
@@ -248,6 +164,10 @@ private:
         }
     }
 
+    // One zone's key range as one or two patch lines, from the sample cut through the filter
+    // and the level to the envelope pair. Longer than most functions on purpose: every step
+    // refines the same cut, line values and loop placement, and read in one piece it can be
+    // checked against how a SoundFont player sounds the zone.
     void addLine(const TLayer& layer, const TSfSample& s, int low, int high, int base, double cents,
                  std::int64_t decayFrames, bool pairable, std::vector<std::string>& out) {
         const TSfZone z = atKey(layer.zone, (low + high) / 2);

@@ -305,13 +305,14 @@ void TSoundFont::decodeSample(std::span<const std::uint8_t> chunk, TSfSample& s,
     s.start = at(0);
     s.end = at(frames->size());
     s.type &= ~kCompressed;
-    for (const std::int16_t v : *frames) {
-        const auto u = static_cast<std::uint16_t>(v);
-        decoded.push_back(static_cast<std::uint8_t>(u & 0xFFU));
-        decoded.push_back(static_cast<std::uint8_t>(u >> 8));
-    }
+    const std::size_t written = decoded.size();
+    decoded.resize(written + 2 * frames->size());
+    for (std::size_t f = 0; f < frames->size(); ++f)
+        instruments::putLE16(&decoded[written + 2 * f], static_cast<std::uint16_t>((*frames)[f]));
 }
 
+// Reads and checks the whole font in the order of its tables. One long function on purpose: each
+// table is checked against the ones read before it, and the checks read best in that order.
 TSoundFont::TSoundFont(const std::string& path) : path_(path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))

@@ -1,3 +1,4 @@
+#include "instruments/little_endian.h"
 #include "synth/mix_kernel.h"
 #include "synth/mixer.h"
 
@@ -64,10 +65,8 @@ void convertOutput(std::span<const std::int64_t> mix, std::span<std::uint8_t> ou
             const auto l = static_cast<std::uint16_t>(convertScaled(mix[2 * f], left, saturate));
             const auto r =
                 static_cast<std::uint16_t>(convertScaled(mix[2 * f + 1], right, saturate));
-            out[4 * f] = static_cast<std::uint8_t>(l & 0xFF);
-            out[4 * f + 1] = static_cast<std::uint8_t>(l >> 8);
-            out[4 * f + 2] = static_cast<std::uint8_t>(r & 0xFF);
-            out[4 * f + 3] = static_cast<std::uint8_t>(r >> 8);
+            instruments::putLE16(&out[4 * f], l);
+            instruments::putLE16(&out[4 * f + 2], r);
         }
     }
 }

@@ -31,6 +31,7 @@ void stroke(QPainter& p, qreal width) {
     p.setBrush(Qt::NoBrush);
 }
 
+// One case of drawing per glyph; long because there are many glyphs, each a few strokes.
 void drawGlyphShape(QPainter& p, TGlyph glyph) {
     switch (glyph) {
     case TGlyph::options: // three sliders

@@ -45,6 +45,8 @@ QString groupTitle(const std::string& caption) {
 
 } // namespace
 
+// Builds the controls and wires each to its handler, in the dialog's order from top to bottom;
+// long because the dialog has many controls, each a few lines.
 TplayListDlg::TplayListDlg(QWidget* parent, app::TPlayListDialogModel& model, app::Shell& shell,
                            const std::string& iniFile)
     : TPositionedDialog(parent, iniFile, kListTopKey, kListLeftKey), model(model), shell(shell) {
