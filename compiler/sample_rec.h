@@ -31,6 +31,8 @@ template <class Unit> struct TTime {
 
     constexpr TTime() = default;
     constexpr explicit TTime(std::int32_t v) : value(v) {}
+    // clang-tidy 14 takes the defaulted <=> for a literal 0 compared with a pointer:
+    // NOLINTNEXTLINE(modernize-use-nullptr)
     friend constexpr auto operator<=>(const TTime&, const TTime&) = default;
 };
 using TTicks = TTime<struct TTicksUnit>;

@@ -55,7 +55,7 @@ void TTrackIndex::start(TFastFile& file, std::int64_t position, std::int32_t chu
     file_ = &file;
     position_ = position;
     tokens_ = TMidiTokenizer(file, chunkLength, TTempoRule::byLength, counter, running);
-    open_.assign(16 * 128, {});
+    open_.assign(std::size_t{16} * 128, {}); // a list per channel and key
     started_ = true;
     if (first != nullptr)
         add(*first);

@@ -63,7 +63,7 @@ private:
 
 void forEachPrgLine(std::istream& in, const std::function<bool(std::string_view)>& onLine) {
     // Read in pieces, so only the current line is ever held whole, however large the file.
-    constexpr std::size_t kPieceSize = 64 * 1024;
+    constexpr std::size_t kPieceSize = std::size_t{64} * 1024;
     std::string piece(kPieceSize, '\0');
     TLineSplitter splitter(onLine);
     for (;;) {

@@ -67,7 +67,7 @@ __attribute__((target("avx2"), always_inline)) inline void mixEight(const std::i
     for (int pair = 0; pair < 4; ++pair) {
         const __m256i products =
             _mm256_mul_epi32(_mm256_permutevar8x32_epi32(samples, c.spread[pair]), c.gains);
-        auto* lanes = reinterpret_cast<__m256i*>(out + 4 * pair);
+        auto* lanes = reinterpret_cast<__m256i*>(out + std::ptrdiff_t{4} * pair);
         _mm256_storeu_si256(lanes, _mm256_add_epi64(_mm256_loadu_si256(lanes), products));
     }
 }
