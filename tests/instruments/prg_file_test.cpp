@@ -34,12 +34,6 @@ Lines readLines(const std::string& text) {
     return lines;
 }
 
-// Checks both ways into lines, the in-memory one and the streaming one.
-void expectLines(const std::string& text, const Lines& expected) {
-    EXPECT_EQ(splitPrgLines(text), expected) << "in memory";
-    EXPECT_EQ(readLines(text), expected) << "from a stream";
-}
-
 std::unique_ptr<prgEntryRec> emptyTable() {
     auto table = std::make_unique<prgEntryRec>();
     table->clear();
@@ -60,51 +54,39 @@ private:
     std::string text_;
 };
 
-TEST(PrgSplit, CarriageReturnEndsALine) {
-    expectLines("a\rb", {"a", "b"});
-    expectLines("a\rb\rc", {"a", "b", "c"});
-}
-
-TEST(PrgSplit, LineFeedAfterCarriageReturnBelongsToTheLineEnd) {
-    expectLines("a\r\nb\r\n", {"a", "b"});
-    expectLines("a\r\n\r\nb", {"a", "", "b"});
-}
-
-TEST(PrgSplit, LineFeedAloneStaysInTheLine) {
-    expectLines("a\nb\r", {"a\nb"});
-    expectLines("a\n", {"a\n"});
-    expectLines("a\r\n\nb", {"a", "\nb"});
-    expectLines("\n\r\n", {"\n"});
-}
-
-TEST(PrgSplit, FinalLineEndAddsNoEmptyLine) {
-    expectLines("", {});
-    expectLines("a", {"a"});
-    expectLines("a\r", {"a"});
-    expectLines("a\r\n", {"a"});
-}
-
-TEST(PrgSplit, EachCarriageReturnEndsItsOwnLine) {
-    expectLines("\r", {""});
-    expectLines("a\r\r", {"a", ""});
-    expectLines("\r\r\r", {"", "", ""});
-}
-
-TEST(PrgSplit, CtrlZInsideALineEndsTheFileAfterThatLine) {
-    expectLines("a\rb\x1a junk\rc\r", {"a", "b"});
-    expectLines("a\x1a\r", {"a"});
-}
-
-TEST(PrgSplit, CtrlZAtTheStartOfALineEndsTheFileWithoutAnotherLine) {
-    expectLines("\x1a", {});
-    expectLines("a\r\x1a\rb", {"a"});
-    expectLines("a\r\n\x1a", {"a"});
-    expectLines("a\r\x1a", {"a"});
-}
-
-TEST(PrgSplit, NulBytesStayInsideTheLine) {
+// How a text splits into lines, in memory and from a stream: CR ends a line, an LF after it
+// belongs to the line end, an LF alone stays in the line, a final line end adds no empty line,
+// Ctrl-Z ends the file (after the line it is in), NUL bytes are ordinary.
+TEST(PrgSplit, EachTextGivesItsLines) {
     using namespace std::string_literals;
-    expectLines("a\0b\r\0\r"s, {"a\0b"s, "\0"s});
+    const std::vector<std::pair<std::string, Lines>> cases = {
+        {"a\rb", {"a", "b"}},
+        {"a\rb\rc", {"a", "b", "c"}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        {"a\nb\r", {"a\nb"}},
+        {"a\n", {"a\n"}},
+        {"a\r\n\nb", {"a", "\nb"}},
+        {"\n\r\n", {"\n"}},
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r", {"a"}},
+        {"a\r\n", {"a"}},
+        {"\r", {""}},
+        {"a\r\r", {"a", ""}},
+        {"\r\r\r", {"", "", ""}},
+        {"a\rb\x1a junk\rc\r", {"a", "b"}},
+        {"a\x1a\r", {"a"}},
+        {"\x1a", {}},
+        {"a\r\x1a\rb", {"a"}},
+        {"a\r\n\x1a", {"a"}},
+        {"a\r\x1a", {"a"}},
+        {"a\0b\r\0\r"s, {"a\0b"s, "\0"s}},
+    };
+    for (const auto& [text, lines] : cases) {
+        EXPECT_EQ(splitPrgLines(text), lines) << "in memory";
+        EXPECT_EQ(readLines(text), lines) << "from a stream";
+    }
 }
 
 TEST(PrgSplit, LineEndsAcrossReadPiecesAreSeenWhole) {
@@ -171,64 +153,39 @@ TEST(PrgFile, ErrorNamesItsLineCountingCommentsAndEmptyLines) {
     EXPECT_EQ(table->entryCount[62], 0);
 }
 
-TEST(PrgFile, FailingFieldCodeIsReported) {
+// Files and the code and line number they load with; a file that is not there, or is a
+// directory, keeps the table as it was.
+TEST(PrgFile, EachFileGivesItsCodeAndLine) {
+    std::string badPanpot = validLine("C5", "a.wav");
+    badPanpot.replace(badPanpot.find(" 64 "), 4, " 128 ");
+    struct TCase {
+        std::string text; // no file at all when "-"
+        TPrgError error;
+        int line;
+        int keyEntries; // entries of key 60 afterwards
+    };
+    const std::vector<TCase> cases = {
+        {validLine("C4", "x.wav") + "\r\n" + badPanpot + "\r\n", prgPanpot, 2, 0},
+        {"-", prgNotFound, 0, 0},
+        // Lines ended by LF alone are one line: the sample rate runs on into "22050\nD5".
+        {validLine("C5", "a.wav") + "\n" + validLine("D5", "b.wav") + "\n", prgWavParameters, 1, 0},
+        {validLine("C5", "a.wav") + "\r\n\x1a" + "garbage\r\n", prgOk, 0, 1},
+        {"", prgOk, 0, 0},
+    };
     test::TTempDir dir;
-    std::string bad = validLine("C5", "a.wav");
-    bad.replace(bad.find(" 64 "), 4, " 128 ");
-    const std::string path = dir.write("3.PRG", validLine("C4", "x.wav") + "\r\n" + bad + "\r\n");
+    for (const auto& c : cases) {
+        auto table = emptyTable();
+        ASSERT_EQ(parsePrgLine(*table, validLine("C0", "old.wav")), prgOk);
+        const std::string path =
+            c.text == "-" ? (dir.path() / "none.PRG").string() : dir.write("x.PRG", c.text);
+        const TPrgFileResult result = loadPrgFile(path, *table);
+        EXPECT_EQ(result.errorCode, c.error) << c.text.substr(0, 40);
+        EXPECT_EQ(result.lineNumber, c.line) << c.text.substr(0, 40);
+        EXPECT_EQ(table->entryCount[0], c.error == prgNotFound ? 1 : 0);
+        EXPECT_EQ(table->entryCount[60], c.keyEntries);
+    }
     auto table = emptyTable();
-    const TPrgFileResult result = loadPrgFile(path, *table);
-    EXPECT_EQ(result.errorCode, prgPanpot);
-    EXPECT_EQ(result.lineNumber, 2);
-}
-
-TEST(PrgFile, MissingFileIsNotFoundAtLineZeroAndKeepsTheTable) {
-    test::TTempDir dir;
-    auto table = emptyTable();
-    ASSERT_EQ(parsePrgLine(*table, validLine("C0", "old.wav")), prgOk);
-    const TPrgFileResult result = loadPrgFile((dir.path() / "5.PRG").string(), *table);
-    EXPECT_EQ(result.errorCode, prgNotFound);
-    EXPECT_EQ(result.lineNumber, 0);
-    EXPECT_EQ(table->entryCount[0], 1);
-}
-
-TEST(PrgFile, DirectoryIsNotAPatchFile) {
-    test::TTempDir dir;
-    auto table = emptyTable();
-    const TPrgFileResult result = loadPrgFile(dir.str(), *table);
-    EXPECT_EQ(result.errorCode, prgNotFound);
-    EXPECT_EQ(result.lineNumber, 0);
-}
-
-TEST(PrgFile, LinesEndedByLineFeedAloneAreOneLine) {
-    test::TTempDir dir;
-    // The sample rate field then runs on into the next "line": "22050\nD5".
-    const std::string path =
-        dir.write("6.PRG", validLine("C5", "a.wav") + "\n" + validLine("D5", "b.wav") + "\n");
-    auto table = emptyTable();
-    const TPrgFileResult result = loadPrgFile(path, *table);
-    EXPECT_EQ(result.errorCode, prgWavParameters);
-    EXPECT_EQ(result.lineNumber, 1);
-}
-
-TEST(PrgFile, CtrlZEndsTheFile) {
-    test::TTempDir dir;
-    const std::string path =
-        dir.write("7.PRG", validLine("C5", "a.wav") + "\r\n\x1a" + "garbage\r\n");
-    auto table = emptyTable();
-    const TPrgFileResult result = loadPrgFile(path, *table);
-    EXPECT_EQ(result.errorCode, prgOk);
-    EXPECT_EQ(table->entryCount[60], 1);
-}
-
-TEST(PrgFile, EmptyFileLoadsAnEmptyTable) {
-    test::TTempDir dir;
-    const std::string path = dir.write("8.PRG", "");
-    auto table = emptyTable();
-    ASSERT_EQ(parsePrgLine(*table, validLine("C0", "old.wav")), prgOk);
-    const TPrgFileResult result = loadPrgFile(path, *table);
-    EXPECT_EQ(result.errorCode, prgOk);
-    EXPECT_EQ(table->entryCount[0], 0);
+    EXPECT_EQ(loadPrgFile(dir.str(), *table).errorCode, prgNotFound);
 }
 
 TEST(PrgFile, MegabyteLongLineIsReadWhole) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 namespace zb::instruments {
@@ -45,230 +46,116 @@ TWAVheader examine(const std::string& bytes) {
     return TWAVheader(dir.write("x.wav", bytes));
 }
 
-void expectTruncated(const TWAVheader& h) {
-    EXPECT_TRUE(h.opened);
-    EXPECT_TRUE(h.truncated);
-    EXPECT_FALSE(h.valid);
-    EXPECT_FALSE(h.formatOK);
+// What the examination found, in one line: opened, isPcm, formatOK, truncated, valid as
+// o/p/f/t/v or "-", then the data offset and size of a valid header.
+std::string found(const TWAVheader& h) {
+    std::string s;
+    s += h.opened ? 'o' : '-';
+    s += h.isPcm ? 'p' : '-';
+    s += h.formatOK ? 'f' : '-';
+    s += h.truncated ? 't' : '-';
+    s += h.valid ? 'v' : '-';
+    if (h.valid)
+        s += " " + std::to_string(h.dataOffset) + " " + std::to_string(h.dataSize);
+    return s;
 }
 
-TEST(WavHeaderOpening, MissingFileIsNotOpened) {
-    test::TTempDir dir;
-    const TWAVheader h(dir.str() + "/none.wav");
-    EXPECT_FALSE(h.opened);
-    EXPECT_FALSE(h.valid);
-    EXPECT_FALSE(h.truncated);
+std::string withByte(std::string bytes, std::size_t at, char c) {
+    bytes[at] = c;
+    return bytes;
 }
 
-TEST(WavHeaderOpening, DirectoryIsNotOpened) {
+TEST(WavHeader, MissingFileAndDirectoryAreNotOpened) {
     test::TTempDir dir;
     std::filesystem::create_directory(dir.path() / "d.wav");
-    const TWAVheader h(dir.str() + "/d.wav");
-    EXPECT_FALSE(h.opened);
-    EXPECT_FALSE(h.valid);
+    EXPECT_EQ(found(TWAVheader(dir.str() + "/none.wav")), "-----");
+    EXPECT_EQ(found(TWAVheader(dir.str() + "/d.wav")), "-----");
 }
 
-TEST(WavHeaderValid, CanonicalFileGivesItsFields) {
-    const TWAVheader h = examine(wavFile({.channels = 2, .rate = 44100, .bits = 16}, 12));
-    EXPECT_TRUE(h.opened);
-    EXPECT_TRUE(h.isPcm);
-    EXPECT_TRUE(h.formatOK);
-    EXPECT_FALSE(h.truncated);
-    ASSERT_TRUE(h.valid);
+TEST(WavHeader, ValidFilesGiveTheirFields) {
+    TWAVheader h = examine(wavFile({.channels = 2, .rate = 44100, .bits = 16}, 12));
+    EXPECT_EQ(found(h), "opf-v 44 12");
     EXPECT_EQ(h.channels, 2);
     EXPECT_EQ(h.samplesPerSec, 44100);
     EXPECT_EQ(h.bitsPerSample, 16);
-    EXPECT_EQ(h.dataOffset, 44);
-    EXPECT_EQ(h.dataSize, 12U);
-}
-
-TEST(WavHeaderValid, EightBitMonoIsAccepted) {
-    const TWAVheader h = examine(wavFile({.channels = 1, .rate = 11025, .bits = 8}, 3));
-    ASSERT_TRUE(h.valid);
+    h = examine(wavFile({.channels = 1, .rate = 11025, .bits = 8}, 3));
+    EXPECT_EQ(found(h), "opf-v 44 3");
     EXPECT_EQ(h.channels, 1);
     EXPECT_EQ(h.samplesPerSec, 11025);
     EXPECT_EQ(h.bitsPerSample, 8);
 }
 
-TEST(WavHeaderValid, DataSizeIsTakenAsStatedEvenBeyondTheFile) {
-    TBytes b = riffStart();
-    b.chunk("data", 0xFFFFFFF0U).fill(4);
-    const TWAVheader h = examine(b.str());
-    ASSERT_TRUE(h.valid);
-    EXPECT_EQ(h.dataSize, 0xFFFFFFF0U);
-    EXPECT_EQ(h.dataOffset, 44);
-}
-
-TEST(WavHeaderValid, EmptyDataChunkFollowedByMoreBytesIsValid) {
-    TBytes b = riffStart();
-    b.chunk("data", 0).chunk("LIST", 0);
-    const TWAVheader h = examine(b.str());
-    ASSERT_TRUE(h.valid);
-    EXPECT_EQ(h.dataSize, 0U);
-}
-
-TEST(WavHeaderLength, FileOfThirtySixBytesOrLessIsTruncated) {
-    const std::string full = wavFile({}, 4);
-    for (std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{20}, std::size_t{36}}) {
-        const TWAVheader h = examine(full.substr(0, n));
-        expectTruncated(h);
-        EXPECT_FALSE(h.isPcm) << n << " bytes: the identifiers are not even looked at";
-    }
-}
-
-TEST(WavHeaderLength, ThirtySeventhByteLetsTheFormatBeExamined) {
-    const std::string full = wavFile({}, 4);
-    const TWAVheader h = examine(full.substr(0, 37));
-    expectTruncated(h); // no data chunk, but the format was examined
-    EXPECT_TRUE(h.isPcm);
-}
-
-TEST(WavHeaderLength, SmallestFileWithOneDataByteIsValid) {
-    const std::string bytes = wavFile({.bits = 8}, 1);
-    ASSERT_EQ(bytes.size(), 45U);
-    EXPECT_TRUE(examine(bytes).valid);
-}
-
-TEST(WavHeaderLength, DataHeaderAsTheLastEightBytesIsTruncated) {
-    TBytes b = riffStart();
-    b.chunk("data", 0);
-    const TWAVheader h = examine(b.str());
-    expectTruncated(h);
-    EXPECT_TRUE(h.isPcm);
-}
-
-TEST(WavHeaderLength, CutInsideTheDataHeaderIsTruncated) {
-    TBytes b = riffStart();
-    b.tag("data").u16(4);
-    expectTruncated(examine(b.str()));
-}
-
-TEST(WavHeaderLength, NoDataChunkIsTruncated) {
-    TBytes b = riffStart();
-    b.chunk("LIST", 4).tag("abcd").chunk("fact", 4).u32(7);
-    expectTruncated(examine(b.str()));
-}
-
-TEST(WavHeaderFormatChunk, LengthEighteenSkipsTheExtraBytes) {
-    const TWAVheader h = examine(wavFile({.length = 18}, 2));
-    ASSERT_TRUE(h.valid);
-    EXPECT_EQ(h.dataOffset, 20 + 18 + 8);
-}
-
-TEST(WavHeaderFormatChunk, OddLengthSkipsAPadByte) {
-    const TWAVheader h17 = examine(wavFile({.length = 17}, 2));
-    ASSERT_TRUE(h17.valid);
-    EXPECT_EQ(h17.dataOffset, 20 + 18 + 8);
-    const TWAVheader h19 = examine(wavFile({.length = 19}, 2));
-    ASSERT_TRUE(h19.valid);
-    EXPECT_EQ(h19.dataOffset, 20 + 20 + 8);
-}
-
-TEST(WavHeaderFormatChunk, LengthBelowSixteenIsTruncated) {
-    TBytes b = riffStart({.length = 15});
-    b.chunk("data", 2).fill(2);
-    const TWAVheader h = examine(b.str());
-    expectTruncated(h);
-    EXPECT_TRUE(h.isPcm);
-}
-
-TEST(WavHeaderChunkWalk, ListAndFactChunksBeforeDataAreSkipped) {
-    TBytes b = riffStart();
-    b.chunk("LIST", 3).tag("abc").u8(0); // odd length, pad byte
-    b.chunk("fact", 4).u32(1);
-    b.chunk("data", 2).fill(2);
-    const TWAVheader h = examine(b.str());
-    ASSERT_TRUE(h.valid);
-    EXPECT_EQ(h.dataOffset, 36 + 12 + 12 + 8);
-    EXPECT_EQ(h.dataSize, 2U);
-}
-
-TEST(WavHeaderChunkWalk, EmptyChunkIsSkipped) {
-    TBytes b = riffStart();
-    b.chunk("junk", 0).chunk("data", 1).fill(1);
-    const TWAVheader h = examine(b.str());
-    ASSERT_TRUE(h.valid);
-    EXPECT_EQ(h.dataOffset, 36 + 8 + 8);
-}
-
-TEST(WavHeaderChunkWalk, HugeChunkLengthSkipsForwardOutOfTheFile) {
-    // 0xFFFFFFF7 plus its pad byte would be -8 in 32-bit arithmetic: the walk would read the
-    // same chunk header again forever. It has to run off the end instead.
-    for (std::uint32_t length : {0xFFFFFFF7U, 0xFFFFFFFFU, 0x80000000U}) {
-        TBytes b = riffStart();
-        b.chunk("LIST", length).chunk("data", 2).fill(2);
-        expectTruncated(examine(b.str()));
-    }
-}
-
-TEST(WavHeaderChunkWalk, HugeFormatLengthSkipsForwardOutOfTheFile) {
-    TBytes b = riffStart();
-    std::string bytes = b.str();
-    bytes.replace(16, 4, TBytes().u32(0xFFFFFFFFU).str());
-    bytes += TBytes().chunk("data", 2).fill(2).str();
-    expectTruncated(examine(bytes));
-}
-
-TEST(WavHeaderIdentifiers, WrongIdentifiersAreNotPcm) {
+// Each file and what is found in it.
+TEST(WavHeader, EachFileGivesItsFindings) {
     const std::string good = wavFile({}, 4);
-    for (std::size_t at : {std::size_t{0}, std::size_t{8}, std::size_t{12}}) {
-        std::string bytes = good;
-        bytes[at] = 'X';
-        const TWAVheader h = examine(bytes);
-        EXPECT_TRUE(h.opened);
-        EXPECT_FALSE(h.isPcm) << "identifier at " << at;
-        EXPECT_FALSE(h.truncated);
-        EXPECT_FALSE(h.valid);
-    }
-}
+    const auto with = [](TBytes b, const std::function<void(TBytes&)>& more) {
+        more(b);
+        return b.str();
+    };
+    TBytes formatFirst;
+    formatFirst.tag("RIFF").u32(0).tag("WAVE").chunk("LIST", 4).tag("abcd");
+    std::string hugeFormat = riffStart().str();
+    hugeFormat.replace(16, 4, TBytes().u32(0xFFFFFFFFU).str());
+    hugeFormat += TBytes().chunk("data", 2).fill(2).str();
 
-TEST(WavHeaderIdentifiers, FormatChunkMustComeFirst) {
-    TBytes b;
-    b.tag("RIFF").u32(0).tag("WAVE").chunk("LIST", 4).tag("abcd");
-    const std::string formatChunk = riffStart().str().substr(12);
-    const std::string bytes = b.str() + formatChunk + TBytes().chunk("data", 2).fill(2).str();
-    const TWAVheader h = examine(bytes);
-    EXPECT_FALSE(h.isPcm);
-    EXPECT_FALSE(h.valid);
-}
+    std::vector<std::pair<std::string, std::string>> cases = {
+        // The stated data size is taken even beyond the file; an empty data chunk is valid.
+        {with(riffStart(), [](TBytes& b) { b.chunk("data", 0xFFFFFFF0U).fill(4); }),
+         "opf-v 44 4294967280"},
+        {with(riffStart(), [](TBytes& b) { b.chunk("data", 0).chunk("LIST", 0); }), "opf-v 44 0"},
+        // Up to 36 bytes not even the identifiers are looked at; from 37 the format is.
+        {good.substr(0, 0), "o--t-"},
+        {good.substr(0, 1), "o--t-"},
+        {good.substr(0, 20), "o--t-"},
+        {good.substr(0, 36), "o--t-"},
+        {good.substr(0, 37), "op-t-"},
+        {wavFile({.bits = 8}, 1), "opf-v 44 1"},
+        {with(riffStart(), [](TBytes& b) { b.chunk("data", 0); }), "op-t-"},
+        {with(riffStart(), [](TBytes& b) { b.tag("data").u16(4); }), "op-t-"},
+        {with(riffStart(),
+              [](TBytes& b) { b.chunk("LIST", 4).tag("abcd").chunk("fact", 4).u32(7); }),
+         "op-t-"},
+        // Format chunks longer than 16 bytes, with the pad byte of an odd length; shorter ones.
+        {wavFile({.length = 18}, 2), "opf-v 46 2"},
+        {wavFile({.length = 17}, 2), "opf-v 46 2"},
+        {wavFile({.length = 19}, 2), "opf-v 48 2"},
+        {with(riffStart({.length = 15}), [](TBytes& b) { b.chunk("data", 2).fill(2); }), "op-t-"},
+        // Chunks before the data are skipped, with their pad bytes; huge lengths run off the end
+        // instead of wrapping back (0xFFFFFFF7 and its pad byte would be -8 in 32 bits).
+        {with(riffStart(),
+              [](TBytes& b) {
+                  b.chunk("LIST", 3).tag("abc").u8(0).chunk("fact", 4).u32(1);
+                  b.chunk("data", 2).fill(2);
+              }),
+         "opf-v 68 2"},
+        {with(riffStart(), [](TBytes& b) { b.chunk("junk", 0).chunk("data", 1).fill(1); }),
+         "opf-v 52 1"},
+        {hugeFormat, "op-t-"},
+        // Identifiers and the order of the chunks.
+        {withByte(good, 0, 'X'), "o----"},
+        {withByte(good, 8, 'X'), "o----"},
+        {withByte(good, 12, 'X'), "o----"},
+        {formatFirst.str() + riffStart().str().substr(12) + TBytes().chunk("data", 2).fill(2).str(),
+         "o----"},
+        {wavFile({.rate = 1}, 4), "opf-v 44 4"},
+        {wavFile({.rate = 0x7FFFFFFFU}, 4), "opf-v 44 4"},
+    };
+    for (const std::uint32_t length : {0xFFFFFFF7U, 0xFFFFFFFFU, 0x80000000U})
+        cases.emplace_back(
+            with(riffStart(), [&](TBytes& b) { b.chunk("LIST", length).chunk("data", 2).fill(2); }),
+            "op-t-");
+    for (const std::uint32_t tagValue : {0U, 3U, 0x101U, 0xFFFEU})
+        cases.emplace_back(wavFile({.tagValue = tagValue}, 4), "o----");
+    for (const std::uint32_t channels : {0U, 3U, 6U, 0x101U, 0x201U})
+        cases.emplace_back(wavFile({.channels = channels}, 24), "op---");
+    for (const std::uint32_t bits : {0U, 4U, 12U, 24U, 32U, 0x108U, 0x110U})
+        for (const std::uint32_t channels : {1U, 2U})
+            cases.emplace_back(wavFile({.channels = channels, .bits = bits}, 24), "op---");
+    for (const std::uint32_t rate : {0U, 0x80000000U, 0xFFFFFFFFU})
+        cases.emplace_back(wavFile({.rate = rate}, 4), "op---");
 
-TEST(WavHeaderIdentifiers, FormatTagOtherThanPcmIsRefused) {
-    for (std::uint32_t tagValue : {0U, 3U, 0x101U, 0xFFFEU}) {
-        const TWAVheader h = examine(wavFile({.tagValue = tagValue}, 4));
-        EXPECT_FALSE(h.isPcm) << tagValue;
-        EXPECT_FALSE(h.valid);
-    }
-}
-
-TEST(WavHeaderFormat, ChannelCountsOtherThanOneOrTwoAreRefused) {
-    for (std::uint32_t channels : {0U, 3U, 6U, 0x101U, 0x201U}) {
-        const TWAVheader h = examine(wavFile({.channels = channels}, 24));
-        EXPECT_TRUE(h.isPcm);
-        EXPECT_FALSE(h.formatOK) << channels;
-        EXPECT_FALSE(h.truncated);
-        EXPECT_FALSE(h.valid);
-    }
-}
-
-TEST(WavHeaderFormat, WidthsOtherThanEightOrSixteenBitsAreRefused) {
-    for (std::uint32_t bits : {0U, 4U, 12U, 24U, 32U, 0x108U, 0x110U}) {
-        for (std::uint32_t channels : {1U, 2U}) {
-            const TWAVheader h = examine(wavFile({.channels = channels, .bits = bits}, 24));
-            EXPECT_TRUE(h.isPcm);
-            EXPECT_FALSE(h.formatOK) << bits << " bits";
-            EXPECT_FALSE(h.valid) << bits << " bits";
-        }
-    }
-}
-
-TEST(WavHeaderFormat, RateThatIsNotPositiveIsRefused) {
-    for (std::uint32_t rate : {0U, 0x80000000U, 0xFFFFFFFFU}) {
-        const TWAVheader h = examine(wavFile({.rate = rate}, 4));
-        EXPECT_FALSE(h.formatOK) << rate;
-        EXPECT_FALSE(h.valid) << rate;
-    }
-    EXPECT_TRUE(examine(wavFile({.rate = 1}, 4)).valid);
-    EXPECT_TRUE(examine(wavFile({.rate = 0x7FFFFFFFU}, 4)).valid);
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(found(examine(cases[i].first)), cases[i].second) << "case " << i;
 }
 
 } // namespace

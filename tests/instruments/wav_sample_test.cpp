@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -50,80 +51,78 @@ TSamples body(const TWavLoadResult& r, std::size_t slack) {
     return {r.samples.begin(), r.samples.begin() + static_cast<std::ptrdiff_t>(end)};
 }
 
-TSamples fixedRate(const std::vector<std::uint8_t>& raw, int channels, int bits, int rate) {
-    return body(convert(raw, channels, bits, rate), 8);
-}
-
 TSamples generalRate(const std::vector<std::uint8_t>& raw, int channels, int bits, int rate) {
     return body(convert(raw, channels, bits, rate), 64);
 }
 
-TEST(WavConversionAt22050, SixteenBitMonoIsCopiedUnchanged) {
-    EXPECT_EQ(fixedRate(pcm16({0, 1, -1, 32767, -32768, 12345}), 1, 16, 22050),
-              (TSamples{0, 1, -1, 32767, -32768, 12345}));
-}
-
-TEST(WavConversionAt22050, IncompleteLastFrameIsIgnored) {
-    std::vector<std::uint8_t> raw = pcm16({100, 200});
-    raw.push_back(0x7F);
-    EXPECT_EQ(fixedRate(raw, 1, 16, 22050), (TSamples{100, 200}));
-    EXPECT_EQ(fixedRate(pcm16({1, 2, 3}), 2, 16, 22050), (TSamples{1}));
-    EXPECT_EQ(fixedRate({}, 1, 8, 22050), TSamples{});
-}
-
-TEST(WavConversionAt22050, EightBitMonoIsCentredAndScaled) {
-    EXPECT_EQ(fixedRate(pcm8({0, 128, 255, 1, 129}), 1, 8, 22050),
-              (TSamples{-32768, 0, 32512, -32512, 256}));
-}
-
-TEST(WavConversionAt22050, EightBitStereoMixesBothChannels) {
-    EXPECT_EQ(fixedRate(pcm8({255, 255, 0, 0, 128, 129, 0, 255}), 2, 8, 22050),
-              (TSamples{32512, -32768, 128, -128}));
-}
-
-TEST(WavConversionAt22050, SixteenBitStereoAverageRoundsTowardZero) {
-    EXPECT_EQ(
-        fixedRate(pcm16({-3, 0, 3, 0, 32767, 32767, -32768, -32768, -32768, 32767}), 2, 16, 22050),
-        (TSamples{-1, 1, 32767, -32768, 0}));
-}
-
-TEST(WavConversionAt44100, SixteenBitMonoPairsAndDropsTheUnpairedLastSample) {
-    EXPECT_EQ(fixedRate(pcm16({3, -6, 100, 200, 7}), 1, 16, 44100), (TSamples{-1, 150}));
-    EXPECT_EQ(fixedRate(pcm16({32767, 32767, -32768, -32768}), 1, 16, 44100),
-              (TSamples{32767, -32768}));
-}
-
-TEST(WavConversionAt44100, SixteenBitStereoDividesTheSumOfFourByFour) {
-    // (1,0),(3,0): 4 / 4 = 1, where averaging the two mono values would give (0 + 1) / 2 = 0.
-    EXPECT_EQ(fixedRate(pcm16({1, 0, 3, 0, -1, -1, -1, 0, 4000, 8000, -100, 3, -32768, -32768,
-                               -32768, -32768}),
-                        2, 16, 44100),
-              (TSamples{1, 0, 2975, -32768}));
-}
-
-TEST(WavConversionAt44100, EightBitPairsAreScaledFromTheirSum) {
-    EXPECT_EQ(fixedRate(pcm8({0, 1, 255, 255, 128, 129, 77}), 1, 8, 44100),
-              (TSamples{-32640, 32512, 128}));
-    EXPECT_EQ(fixedRate(pcm8({255, 255, 255, 255, 0, 0, 0, 0, 128, 128, 128, 129}), 2, 8, 44100),
-              (TSamples{32512, -32768, 64}));
-}
-
-TEST(WavConversionAt11025, EachFrameGivesAMidpointAndItself) {
-    EXPECT_EQ(fixedRate(pcm8({128, 192}), 1, 8, 11025), (TSamples{0, 0, 8192, 16384}));
-    EXPECT_EQ(fixedRate(pcm8({255, 0}), 1, 8, 11025), (TSamples{16256, 32512, -128, -32768}));
-}
-
-TEST(WavConversionAt11025, SixteenBitHalvesRoundTowardZero) {
-    // h(-3) = -1, not -2.
-    EXPECT_EQ(fixedRate(pcm16({-3, 5}), 1, 16, 11025), (TSamples{-1, -3, 1, 5}));
-}
-
-TEST(WavConversionAt11025, StereoHalvesAreQuarterSums) {
-    EXPECT_EQ(fixedRate(pcm16({-3, 0, 5, 2}), 2, 16, 11025), (TSamples{0, -1, 1, 3}));
-    EXPECT_EQ(fixedRate(pcm16({32767, 32767, 32767, 32767}), 2, 16, 11025),
-              (TSamples{16383, 32767, 32766, 32767}));
-    EXPECT_EQ(fixedRate(pcm8({255, 255, 0, 0}), 2, 8, 11025),
-              (TSamples{16256, 32512, -128, -32768}));
+// Conversions at the fixed ratios (8 slack samples) and the general one (64), and what they give.
+TEST(WavConversion, EachFormatGivesItsSamples) {
+    std::vector<std::uint8_t> oddByte = pcm16({100, 200});
+    oddByte.push_back(0x7F);
+    struct TCase {
+        std::vector<std::uint8_t> raw;
+        int channels, bits, rate;
+        TSamples expected;
+    };
+    const std::vector<TCase> cases = {
+        // 22,050 Hz: 16-bit mono unchanged, an incomplete last frame ignored, 8 bits centred and
+        // scaled, stereo averaged toward zero.
+        {pcm16({0, 1, -1, 32767, -32768, 12345}), 1, 16, 22050, {0, 1, -1, 32767, -32768, 12345}},
+        {oddByte, 1, 16, 22050, {100, 200}},
+        {pcm16({1, 2, 3}), 2, 16, 22050, {1}},
+        {{}, 1, 8, 22050, {}},
+        {pcm8({0, 128, 255, 1, 129}), 1, 8, 22050, {-32768, 0, 32512, -32512, 256}},
+        {pcm8({255, 255, 0, 0, 128, 129, 0, 255}), 2, 8, 22050, {32512, -32768, 128, -128}},
+        {pcm16({-3, 0, 3, 0, 32767, 32767, -32768, -32768, -32768, 32767}),
+         2,
+         16,
+         22050,
+         {-1, 1, 32767, -32768, 0}},
+        // 44,100 Hz: pairs, the unpaired last sample dropped; stereo divides the sum of four by
+        // four ((1,0),(3,0) gives 1 where averaging the mono values would give 0).
+        {pcm16({3, -6, 100, 200, 7}), 1, 16, 44100, {-1, 150}},
+        {pcm16({32767, 32767, -32768, -32768}), 1, 16, 44100, {32767, -32768}},
+        {pcm16({1, 0, 3, 0, -1, -1, -1, 0, 4000, 8000, -100, 3, -32768, -32768, -32768, -32768}),
+         2,
+         16,
+         44100,
+         {1, 0, 2975, -32768}},
+        {pcm8({0, 1, 255, 255, 128, 129, 77}), 1, 8, 44100, {-32640, 32512, 128}},
+        {pcm8({255, 255, 255, 255, 0, 0, 0, 0, 128, 128, 128, 129}),
+         2,
+         8,
+         44100,
+         {32512, -32768, 64}},
+        // 11,025 Hz: a midpoint and the frame itself; halves round toward zero (h(-3) = -1).
+        {pcm8({128, 192}), 1, 8, 11025, {0, 0, 8192, 16384}},
+        {pcm8({255, 0}), 1, 8, 11025, {16256, 32512, -128, -32768}},
+        {pcm16({-3, 5}), 1, 16, 11025, {-1, -3, 1, 5}},
+        {pcm16({-3, 0, 5, 2}), 2, 16, 11025, {0, -1, 1, 3}},
+        {pcm16({32767, 32767, 32767, 32767}), 2, 16, 11025, {16383, 32767, 32766, 32767}},
+        {pcm8({255, 255, 0, 0}), 2, 8, 11025, {16256, 32512, -128, -32768}},
+        // The general ratio. 88,200 Hz, r = 4: 7 frames give Round(3.5) = 4, N = 3 (flooring
+        // would give 2); 5 frames Round(2.5) = 2, N = 2, output 1 the last frame itself.
+        {pcm16({10, 11, 12, 13, 14, 15, 16}), 1, 16, 88200, {10, 14, 0}},
+        {pcm16({10, 11, 12, 13, 14}), 1, 16, 88200, {10, 14}},
+        // 66,150 Hz, r = 3: stereo and 8 bits through their mono values.
+        {pcm8({255, 255, 0, 0, 1, 1, 128, 129, 9, 9, 9, 9}), 2, 8, 66150, {32512, 128, 0}},
+        {pcm8({0, 1, 2, 255}), 1, 8, 66150, {-32768, 32512}},
+        {{}, 1, 16, 32000, {0}},
+        // 33,075 Hz, r = 1.5: output 2k lies on frame 3k; output 1 is 50 + 0.5 * 250, output 3
+        // (8 + 9) / 2 truncated.
+        {pcm16({-100, 50, 300, -7, 8, 9, 1000}), 1, 16, 33075, {-100, 175, -7, 8, 1000}},
+    };
+    for (const auto& c : cases) {
+        const bool fixed = c.rate == 11025 || c.rate == 22050 || c.rate == 44100;
+        const TSamples got = body(convert(c.raw, c.channels, c.bits, c.rate), fixed ? 8 : 64);
+        EXPECT_EQ(got, c.expected)
+            << c.channels << " channels, " << c.bits << " bits, " << c.rate << " Hz";
+    }
+    const std::vector<std::uint8_t> raw = pcm16({1, 2});
+    EXPECT_EQ(convert(raw, 3, 16, 22050).error, TWavLoadError::readError);
+    EXPECT_EQ(convert(raw, 1, 24, 22050).error, TWavLoadError::readError);
+    EXPECT_EQ(convert(raw, 1, 16, 0).error, TWavLoadError::readError);
+    EXPECT_TRUE(convert(raw, 1, 16, 0).samples.empty());
 }
 
 // The 32,000 Hz interpolation computed exactly: r = 32000 / 22050 = 640 / 441, so output k lies
@@ -202,42 +201,6 @@ TEST(WavConversionGeneral, ThirtyTwoKilohertzGivesAbout0689SamplesPerFrame) {
     EXPECT_TRUE(std::equal(got.begin(), got.end() - 1, expected.begin()));
 }
 
-TEST(WavConversionGeneral, OutputCountRoundsHalfToEven) {
-    // 88200 Hz: r = 4 exactly. 7 frames: Round(3.5) = 4, N = 3; flooring would give N = 2.
-    EXPECT_EQ(generalRate(pcm16({10, 11, 12, 13, 14, 15, 16}), 1, 16, 88200),
-              (TSamples{10, 14, 0}));
-    // 5 frames: Round(2.5) = 2, N = 2; output 1 is the last frame itself.
-    EXPECT_EQ(generalRate(pcm16({10, 11, 12, 13, 14}), 1, 16, 88200), (TSamples{10, 14}));
-}
-
-TEST(WavConversionGeneral, StereoAndEightBitUseTheMonoValues) {
-    // 66150 Hz: r = 3 exactly. 6 frames: Round(4) div 2 + 1 = 3 outputs, the last past the end.
-    EXPECT_EQ(generalRate(pcm8({255, 255, 0, 0, 1, 1, 128, 129, 9, 9, 9, 9}), 2, 8, 66150),
-              (TSamples{32512, 128, 0}));
-    EXPECT_EQ(generalRate(pcm8({0, 1, 2, 255}), 1, 8, 66150), (TSamples{-32768, 32512}));
-}
-
-TEST(WavConversionGeneral, EmptyDataGivesOneSilentSample) {
-    EXPECT_EQ(generalRate({}, 1, 16, 32000), (TSamples{0}));
-}
-
-TEST(WavConversionGeneral, FramesOnTheOutputGridAreCopied) {
-    // 11025 * 3 Hz: r = 1.5; output 2k lies exactly on frame 3k.
-    const TSamples got = generalRate(pcm16({-100, 50, 300, -7, 8, 9, 1000}), 1, 16, 33075);
-    EXPECT_EQ(got.at(0), -100);
-    EXPECT_EQ(got.at(1), 175); // 50 + 0.5 * 250
-    EXPECT_EQ(got.at(2), -7);
-    EXPECT_EQ(got.at(4), 1000);
-}
-
-TEST(WavConversionArguments, UnsupportedFormatsAreRefused) {
-    const std::vector<std::uint8_t> raw = pcm16({1, 2});
-    EXPECT_EQ(convert(raw, 3, 16, 22050).error, TWavLoadError::readError);
-    EXPECT_EQ(convert(raw, 1, 24, 22050).error, TWavLoadError::readError);
-    EXPECT_EQ(convert(raw, 1, 16, 0).error, TWavLoadError::readError);
-    EXPECT_TRUE(convert(raw, 1, 16, 0).samples.empty());
-}
-
 // A 16-bit mono file at rate with the given data chunk size and data bytes.
 std::string wavFile(std::uint32_t dataSize, const std::vector<std::uint8_t>& data,
                     std::uint32_t rate = 22050) {
@@ -300,49 +263,36 @@ TEST(WavLoading, InvalidHeaderIsAReadError) {
     EXPECT_EQ(loadWavSamples(name, header).error, TWavLoadError::readError);
 }
 
-TEST(WavFileName, MissingExtensionGetsWav) {
-    EXPECT_EQ(wavFileName("piano", ""), "piano.WAV");
-    EXPECT_EQ(wavFileName("piano.wav", ""), "piano.wav");
-    EXPECT_EQ(wavFileName("piano.", ""), "piano.");
-    EXPECT_EQ(wavFileName("dir.v1\\piano", ""), "dir.v1/piano.WAV");
+TEST(WavFileName, ExtensionDirectoryAndSeparators) {
+    // The extension added when missing; a bare name put in the sample directory; a name with a
+    // directory used as written, with backslashes as separators.
+    const std::vector<std::array<const char*, 3>> cases = {
+        {"piano", "", "piano.WAV"},
+        {"piano.wav", "", "piano.wav"},
+        {"piano.", "", "piano."},
+        {"dir.v1\\piano", "", "dir.v1/piano.WAV"},
+        {"piano", "samples", "samples/piano.WAV"},
+        {"piano.wav", "samples/", "samples/piano.wav"},
+        {"piano.wav", "/abs/samples", "/abs/samples/piano.wav"},
+        {"kit\\snare.wav", "samples", "kit/snare.wav"},
+        {"..\\kit\\snare", "samples", "../kit/snare.WAV"},
+        {"/abs/snare.wav", "samples", "/abs/snare.wav"},
+    };
+    for (const auto& [name, directory, expected] : cases)
+        EXPECT_EQ(wavFileName(name, directory), expected) << name << " in " << directory;
 }
 
-TEST(WavFileName, BareNameIsPutInTheSampleDirectory) {
-    EXPECT_EQ(wavFileName("piano", "samples"), "samples/piano.WAV");
-    EXPECT_EQ(wavFileName("piano.wav", "samples/"), "samples/piano.wav");
-    EXPECT_EQ(wavFileName("piano.wav", "/abs/samples"), "/abs/samples/piano.wav");
-}
-
-TEST(WavFileName, NameWithADirectoryIsUsedAsWritten) {
-    EXPECT_EQ(wavFileName("kit\\snare.wav", "samples"), "kit/snare.wav");
-    EXPECT_EQ(wavFileName("..\\kit\\snare", "samples"), "../kit/snare.WAV");
-    EXPECT_EQ(wavFileName("/abs/snare.wav", "samples"), "/abs/snare.wav");
-}
-
-TEST(FindWavFile, RelativeNameIsLookedUpInThePatchDirectory) {
+TEST(FindWavFile, InThePatchDirectoryInAnyCaseOrAsAnAbsoluteName) {
     test::TTempDir dir;
     dir.write("prg/samples/piano.WAV", "x");
+    dir.write("prg/samples/Organ.wav", "x");
+    dir.write("prg/other.wav", "x");
+    const std::string absolute = dir.write("w/a.wav", "x");
     const std::string prg = dir.str() + "/prg";
     EXPECT_EQ(findWavFile(wavFileName("piano", "samples"), prg), prg + "/samples/piano.WAV");
-}
-
-TEST(FindWavFile, NameInAnotherCaseIsFound) {
-    test::TTempDir dir;
-    dir.write("prg/samples/Piano.wav", "x");
-    const std::string prg = dir.str() + "/prg";
-    EXPECT_EQ(findWavFile(wavFileName("piano", "samples"), prg), prg + "/samples/Piano.wav");
-}
-
-TEST(FindWavFile, AbsoluteNameIgnoresThePatchDirectory) {
-    test::TTempDir dir;
-    const std::string name = dir.write("w/a.wav", "x");
-    EXPECT_EQ(findWavFile(name, dir.str() + "/prg"), name);
-}
-
-TEST(FindWavFile, MissingFileGivesAnEmptyName) {
-    test::TTempDir dir;
-    dir.write("prg/other.wav", "x");
-    EXPECT_EQ(findWavFile("piano.WAV", dir.str() + "/prg"), "");
+    EXPECT_EQ(findWavFile(wavFileName("organ", "samples"), prg), prg + "/samples/Organ.wav");
+    EXPECT_EQ(findWavFile(absolute, prg), absolute);
+    EXPECT_EQ(findWavFile("piano.WAV", prg), "");
     EXPECT_EQ(findWavFile("piano.WAV", dir.str() + "/nowhere"), "");
 }
 
