@@ -71,30 +71,6 @@ TEST(Mixer, CosineTable) {
     EXPECT_EQ(t[1606], t[2]);
 }
 
-TEST(Mixer, UnityGainPassesSamplesAndRampsInTheFirstFrame) {
-    TTestVoice t({1000, 2000, 3000, 4000, 5000, 6000});
-    t.events({at(10, compiler::noteStart), at(100, compiler::noteEnd)});
-    t.render();
-    EXPECT_EQ(t.left(9), 0);
-    EXPECT_EQ(t.left(10), 0);          // the note's first frame is the 0 of its ramp
-    EXPECT_EQ(t.left(11), 2000 * 128); // a step of one sample a frame reads index 1 next
-    EXPECT_EQ(t.left(12), 3000 * 128);
-    EXPECT_EQ(t.right(12), 3000 * 128);
-    EXPECT_EQ(convertSample(2000 * 128, 32, true), 2000);
-}
-
-TEST(Mixer, InterpolationFloorsTowardMinusInfinity) {
-    TTestVoice t({0, 0, -1, -1, -1, -1, -1, -1});
-    t.voice.savedState.phaseStep = 512;
-    t.voice.savedState.sampleDelta = 0;
-    t.events({at(0, compiler::noteStart), at(20, compiler::noteEnd)});
-    t.render();
-    // Half a sample a frame: frame 2 reads index 1 (0, next -1) at frac 0, frame 3 half way,
-    // where (-1 x 512) >> 10 floors to -1.
-    EXPECT_EQ(t.left(2), 0);
-    EXPECT_EQ(t.left(3), -128);
-}
-
 TEST(Mixer, EventAtTheBufferEndSoundsFromTheNextBuffer) {
     TTestVoice t(std::vector<std::int16_t>(200000, 100));
     t.events({at(88200, compiler::noteStart), at(88300, compiler::noteEnd)});
@@ -105,15 +81,6 @@ TEST(Mixer, EventAtTheBufferEndSoundsFromTheNextBuffer) {
     t.render(kBuffer);
     EXPECT_EQ(t.left(0), 0);
     EXPECT_EQ(t.left(1), 100 * 128);
-}
-
-TEST(Mixer, PlainVoiceStopsAtItsEndIndexAndLeavesAtItsEndMark) {
-    TTestVoice t(std::vector<std::int16_t>(1000, 50));
-    t.events({at(0, compiler::noteStart), at(5000, compiler::noteEnd)});
-    EXPECT_FALSE(t.render()); // silent and past its endMark: it leaves the active list
-    EXPECT_EQ(t.left(998), 50 * 128);
-    EXPECT_EQ(t.left(999), 0); // the read position reached the end index 999: silent from here
-    EXPECT_EQ(t.voice.live.envState, compiler::envSilent);
 }
 
 TEST(Mixer, NoteEndInReleaseChangesNothingAndNoteStartRestarts) {
@@ -171,72 +138,6 @@ TEST(OutputConversion, SaturationOrWrap) {
     EXPECT_EQ(convertSample(-(std::int64_t{1} << 62), 1000, true), -32768);
     EXPECT_EQ(convertSample(3931159822034, 64, false), -30213);
     EXPECT_EQ(convertSample(-3931159822034, 64, false), 30213);
-}
-
-TEST(Mixer, LevelChangeRescalesAtOnce) {
-    TTestVoice t(std::vector<std::int16_t>(100000, 10));
-    t.events({at(0, compiler::noteStart), at(100, compiler::volume, 2, 0.5),
-              at(200, compiler::noteEnd)});
-    t.render();
-    EXPECT_EQ(t.left(99), 10 * 128);
-    EXPECT_EQ(t.left(100), 10 * 256);
-    EXPECT_EQ(t.right(100), 10 * 64);
-}
-
-TEST(Mixer, SustainWithoutSlopeUpdatesEvery782Frames) {
-    TTestVoice t(std::vector<std::int16_t>(100000, 10));
-    t.events({at(0, compiler::noteStart), at(80000, compiler::noteEnd)});
-    t.render();
-    EXPECT_EQ(t.voice.live.envState, compiler::envRelease);
-    t.events({at(0, compiler::noteStart)});
-    t.render();
-    EXPECT_EQ(t.voice.live.envState, compiler::envSustain);
-    EXPECT_EQ(t.left(88199), 10 * 128); // the level holds
-    EXPECT_EQ(t.voice.live.stepFrames, 782);
-    EXPECT_EQ(t.voice.live.updateInterval, 3128);
-}
-
-TEST(Mixer, LoopingVoiceLoopsThroughReleaseUntilBothChannelsFade) {
-    TSampleRec patch = TTestVoice::flatPatch();
-    patch.loopStart = 10;
-    patch.loopEnd = 19;
-    patch.releaseSlope = -10; // 128 x 10 / 22050 a frame: gone after about 2,200 frames
-    std::vector<std::int16_t> data(40, 0);
-    for (std::size_t i = 10; i < 20; ++i)
-        data[i] = 77;
-    TTestVoice t(data, patch);
-    t.voice.loopEndIndex = 19;
-    t.voice.loopStartIndex = 10;
-    t.voice.loopLength = 10;
-    t.events({at(0, compiler::noteStart), at(1000, compiler::noteEnd)});
-    EXPECT_FALSE(t.render());
-    EXPECT_NE(t.left(1500), 0); // still looping in release
-    EXPECT_EQ(t.left(5000), 0); // faded out
-    EXPECT_GE(t.voice.live.sampleIndex, 10);
-    EXPECT_LT(t.voice.live.sampleIndex, 19);
-}
-
-TEST(Mixer, VibratoMovesTheReadPositionAndNegativeAdvanceStands) {
-    TTestVoice plain(std::vector<std::int16_t>(200000, 1));
-    plain.events({at(0, compiler::noteStart), at(50000, compiler::noteEnd)});
-    plain.render();
-    TTestVoice vib(std::vector<std::int16_t>(200000, 1));
-    vib.voice.savedState.lfoPeriod = 4410;
-    vib.events({at(0, compiler::noteStart), at(0, compiler::modulation, 1, 1, 256),
-                at(50000, compiler::noteEnd)});
-    vib.render();
-    // Over whole vibrato periods the cosine sums to about zero: the position ends near the plain
-    // one.
-    EXPECT_NEAR(vib.voice.live.sampleIndex, plain.voice.live.sampleIndex, 2000);
-    EXPECT_NE(vib.voice.live.sampleIndex, plain.voice.live.sampleIndex);
-
-    TTestVoice deep(std::vector<std::int16_t>(200000, 1));
-    deep.voice.savedState.lfoPeriod = 4410;
-    deep.voice.savedState.phaseStep = 10;
-    deep.events({at(0, compiler::noteStart), at(0, compiler::modulation, 1, 1, 256),
-                 at(1000, compiler::noteEnd)});
-    deep.render();
-    EXPECT_GE(deep.voice.live.sampleIndex, 0);
 }
 
 } // namespace

@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace zb::synth {
 namespace {
@@ -67,53 +69,34 @@ TEST(WavHeaderWriting, FinalSizesComeFromTheFileSize) {
         << "the sample data is left alone";
 }
 
-TEST(WavHeaderWriting, ExactlyHeaderSizedFileHasNoData) {
+// Files of some lengths, the arguments, and the header written over their first 44 bytes: the
+// sizes come from the file (a file shorter than a header has no data), 8 or 16 bits, mono or
+// stereo and anything else 16-bit stereo, a byte rate that wraps modulo 2^32.
+TEST(WavHeaderWriting, EachFileAndFormatGetsItsHeader) {
+    struct TCase {
+        std::size_t fileLength;
+        int bits, channels;
+        std::int32_t rate;
+        std::string expected;
+    };
+    const std::vector<TCase> cases = {
+        {44, 16, 2, 22050, header(36, 2, 22050, 88200, 4, 16, 0)},
+        {10, 16, 2, 22050, header(36, 2, 22050, 88200, 4, 16, 0)},
+        {49, 16, 2, 22050, header(41, 2, 22050, 88200, 4, 16, 5)},
+        {144, 8, 1, 11025, header(136, 1, 11025, 11025, 1, 8, 100)},
+        {44, 8, 2, 44100, header(36, 2, 44100, 88200, 2, 8, 0)},
+        {44, 16, 1, 44100, header(36, 1, 44100, 88200, 2, 16, 0)},
+        {44, 24, 6, 48000, header(36, 2, 48000, 192000, 4, 16, 0)},
+        {44, 0, 0, 22050, header(36, 2, 22050, 88200, 4, 16, 0)},
+        {44, 16, 2, 0x7FFFFFFF, header(36, 2, 0x7FFFFFFFU, 0xFFFFFFFCU, 4, 16, 0)},
+    };
     test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(44, 'x'));
-    EXPECT_EQ(rewriteHeader(path, 16, 2, 22050), header(36, 2, 22050, 88200, 4, 16, 0));
-}
-
-TEST(WavHeaderWriting, FileShorterThanTheHeaderCountsAsNoData) {
-    test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(10, 'x'));
-    EXPECT_EQ(rewriteHeader(path, 16, 2, 22050), header(36, 2, 22050, 88200, 4, 16, 0));
-}
-
-TEST(WavHeaderWriting, OddDataLengthIsWrittenAsIs) {
-    test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(44 + 5, 'x'));
-    const std::string written = rewriteHeader(path, 16, 2, 22050);
-    EXPECT_EQ(written.substr(0, 44), header(41, 2, 22050, 88200, 4, 16, 5));
-    EXPECT_EQ(written.size(), 49U);
-}
-
-TEST(WavHeaderWriting, EightBitMonoFields) {
-    test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(44 + 100, 'x'));
-    EXPECT_EQ(rewriteHeader(path, 8, 1, 11025).substr(0, 44),
-              header(136, 1, 11025, 11025, 1, 8, 100));
-}
-
-TEST(WavHeaderWriting, EightBitStereoAndSixteenBitMonoFields) {
-    test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(44, 'x'));
-    EXPECT_EQ(rewriteHeader(path, 8, 2, 44100), header(36, 2, 44100, 88200, 2, 8, 0));
-    EXPECT_EQ(rewriteHeader(path, 16, 1, 44100), header(36, 1, 44100, 88200, 2, 16, 0));
-}
-
-TEST(WavHeaderWriting, OtherArgumentsMeanSixteenBitStereo) {
-    test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(44, 'x'));
-    EXPECT_EQ(rewriteHeader(path, 24, 6, 48000), header(36, 2, 48000, 192000, 4, 16, 0));
-    EXPECT_EQ(rewriteHeader(path, 0, 0, 22050), header(36, 2, 22050, 88200, 4, 16, 0));
-}
-
-TEST(WavHeaderWriting, ByteRateOfAHugeRateWrapsInsteadOfOverflowing) {
-    test::TTempDir dir;
-    const std::string path = dir.write("rec.wav", std::string(44, 'x'));
-    // 4 * 0x7FFFFFFF = 0x1FFFFFFFC, kept modulo 2^32.
-    EXPECT_EQ(rewriteHeader(path, 16, 2, 0x7FFFFFFF),
-              header(36, 2, 0x7FFFFFFFU, 0xFFFFFFFCU, 4, 16, 0));
+    for (const auto& c : cases) {
+        const std::string path = dir.write("rec.wav", std::string(c.fileLength, 'x'));
+        const std::string written = rewriteHeader(path, c.bits, c.channels, c.rate);
+        EXPECT_EQ(written.substr(0, 44), c.expected) << c.fileLength << " bytes, " << c.bits;
+        EXPECT_EQ(written.size(), std::max<std::size_t>(c.fileLength, 44));
+    }
 }
 
 } // namespace
