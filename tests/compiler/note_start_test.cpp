@@ -35,12 +35,6 @@ protected:
     }
 };
 
-TEST_F(NoteStart, NoteOffEndsTheNoteWithItsVelocity) {
-    const auto& g = groups(TTrackWriter{}.on(0, 0, 60, 100).off(480, 0, 60, 33).end());
-    ASSERT_EQ(g.size(), 1u);
-    EXPECT_EQ(eventsOf(g[0]), (std::vector<Ev>{{0, noteStart, 60, 100}, {480, noteEnd, 60, 33}}));
-}
-
 TEST_F(NoteStart, ReleaseValuesOfNoteOnZeroAndThePedal) {
     EXPECT_EQ(groups(TTrackWriter{}.on(0, 0, 60, 100).on(480, 0, 60, 0).end())[0].events[1].value,
               64);
@@ -65,19 +59,6 @@ TEST_F(NoteStart, ReleaseValuesOfNoteOnZeroAndThePedal) {
     EXPECT_EQ(g[1].events.back().value, 64); // end of track
 }
 
-TEST_F(NoteStart, RepeatedKeyCutsTheSoundingNote) {
-    const auto& g = groups(
-        TTrackWriter{}.on(0, 0, 60, 100).on(240, 0, 60, 90).off(240, 0, 60).off(240, 0, 60).end());
-    ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(eventsOf(g[0]), (std::vector<Ev>{{0, noteStart, 60, 100}, {240, noteEnd, 60, 127}}));
-    EXPECT_EQ(eventsOf(g[1]), (std::vector<Ev>{{240, noteStart, 60, 90}, {480, noteEnd, 60, 64}}));
-}
-
-TEST_F(NoteStart, NoteWithoutOffEndsAtEndOfTrack) {
-    const auto& g = groups(TTrackWriter{}.on(0, 0, 60, 100).end(1920));
-    EXPECT_EQ(eventsOf(g[0]), (std::vector<Ev>{{0, noteStart, 60, 100}, {1920, noteEnd, 60, 64}}));
-}
-
 TEST_F(NoteStart, ChunkEndWithoutAnyEndGivesNeutralRelease) {
     TTrackWriter t;
     t.on(0, 0, 60, 100).cc(300, 0, 7, 90);
@@ -87,70 +68,6 @@ TEST_F(NoteStart, ChunkEndWithoutAnyEndGivesNeutralRelease) {
     EXPECT_EQ(
         eventsOf(g[0]),
         (std::vector<Ev>{{0, noteStart, 60, 100}, {300, volume, 60, 90}, {300, noteEnd, 60, 64}}));
-}
-
-TEST_F(NoteStart, InitialStateHoldsTheNonDefaultControllersInOrder) {
-    TTrackWriter t;
-    t.cc(0, 0, 10, 30).cc(0, 0, 1, 5).cc(0, 0, 11, 0).cc(0, 0, 7, 100);
-    t.ev(0, {0xE0, 0x00, 0x50}).on(0, 0, 60, 100).off(10, 0, 60).end();
-    const auto& g = groups(t);
-    EXPECT_EQ(eventsOf(g[0]), (std::vector<Ev>{{0, noteStart, 60, 100},
-                                               {0, volume, 60, 100},
-                                               {0, pan, 60, 30},
-                                               {0, modulation, 60, 5},
-                                               {0, pitchBend, 60, 2048},
-                                               {10, noteEnd, 60, 64}}));
-}
-
-TEST_F(NoteStart, ChangesDuringTheNoteBelongToIt) {
-    TTrackWriter t;
-    t.on(0, 0, 60, 100);
-    t.ev(10, {0xA0, 60, 70}).ev(0, {0xA0, 61, 71}); // key pressure: only of this key
-    t.ev(10, {0xD0, 50}).ev(0, {0xD1, 51});         // channel pressure: only this slot
-    t.cc(10, 0, 11, 90).cc(0, 0, 64, 127).cc(0, 0, 91, 5).cc(0, 1, 7, 3);
-    t.ev(10, {0xE0, 0x7F, 0x7F}).ev(0, {0xC0, 0x05});
-    t.off(10, 0, 60, 20).ev(10, {0xE0, 0, 0}).end();
-    const auto& g = groups(t);
-    EXPECT_EQ(eventsOf(g[0]), (std::vector<Ev>{{0, noteStart, 60, 100},
-                                               {10, pressure, 60, 70},
-                                               {20, pressure, 60, 50},
-                                               {30, expression, 60, 90},
-                                               {40, pitchBend, 60, 8191},
-                                               {50, noteEnd, 60, 20}}));
-}
-
-TEST_F(NoteStart, LookAheadLeavesTheReaderWhereItWas) {
-    TTrackWriter t;
-    t.on(0, 0, 60, 100).on(5, 0, 62, 100).off(100, 0, 60).off(5, 0, 62).end();
-    const auto& g = groups(t);
-    ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(g[1].startTime().value, 5);
-    EXPECT_EQ(g[1].events.back().time.value, 110);
-}
-
-TEST_F(NoteStart, GroupsAreOrderedByKeyThenStart) {
-    TTrackWriter t;
-    t.on(0, 0, 64, 100).on(0, 0, 60, 100).off(480, 0, 60).off(0, 0, 64);
-    t.on(480, 0, 60, 100).off(480, 0, 60).end();
-    const auto& g = groups(t);
-    ASSERT_EQ(g.size(), 3u);
-    EXPECT_EQ(g[0].key(), 60);
-    EXPECT_EQ(g[0].startTime().value, 0);
-    EXPECT_EQ(g[1].key(), 60);
-    EXPECT_EQ(g[1].startTime().value, 960);
-    EXPECT_EQ(g[2].key(), 64);
-}
-
-TEST_F(NoteStart, LaterTrackNotesOfAKeyGoBetweenByStart) {
-    TTrackWriter t1, t2;
-    t1.on(0, 0, 60, 1).off(100, 0, 60).on(900, 0, 60, 2).off(100, 0, 60).end();
-    t2.on(500, 0, 60, 3).off(100, 0, 60).on(0, 0, 60, 4).off(100, 0, 60).end();
-    read(writeTracks({t1, t2}));
-    ASSERT_EQ(state.errorCode, 0);
-    std::vector<int> velocities;
-    for (const auto& g : state.samples[0]->notes)
-        velocities.push_back(g.events[0].value);
-    EXPECT_EQ(velocities, (std::vector<int>{1, 3, 4, 2}));
 }
 
 TEST_F(NoteStart, InsertionKeepsKeyAndStartOrderInEveryCase) {
@@ -193,40 +110,6 @@ TEST_F(NoteStart, KeyByteAbove127IsError15) {
     read(writeTracks({TTrackWriter{}.ev(0, {0x90, 0xC8, 0x40}).end()}));
     EXPECT_EQ(state.errorCode, 15);
     EXPECT_EQ(state.errorType.key, 200);
-}
-
-TEST_F(NoteStart, EveryEntryOfTheKeyGetsTheNote) {
-    writePrg("0.PRG", patchLine("C0-G10", "a.wav") + patchLine("C5", "b.wav") +
-                          patchLine("C0-G10", "a.wav", "44100"));
-    read(writeTracks({TTrackWriter{}.on(0, 0, 60, 100).off(10, 0, 60).on(0, 0, 62, 90).end()}));
-    ASSERT_EQ(state.errorCode, 0);
-    ASSERT_EQ(state.samples.size(), 2u);
-    // The third line differs only by rate: it shares the first record, which keeps 22050.
-    EXPECT_EQ(state.samples[0]->sampleRate, 22050);
-    EXPECT_EQ(state.samples[0]->notes.size(), 4u);
-    EXPECT_EQ(state.samples[1]->wavName, "b.wav");
-    EXPECT_EQ(state.samples[1]->notes.size(), 1u);
-}
-
-TEST_F(NoteStart, ProgramAndDrumFlagSeparateRecords) {
-    writePrg("5.PRG", patchLine("C0-G10", "piano.wav"));
-    writePrg("D0.PRG", patchLine("C0-G10", "piano.wav"));
-    read(writeTracks(
-        {TTrackWriter{}.on(0, 0, 60, 1).program(0, 0, 5).on(0, 0, 60, 2).on(0, 9, 60, 3).end()}));
-    ASSERT_EQ(state.errorCode, 0);
-    ASSERT_EQ(state.samples.size(), 3u);
-    EXPECT_EQ(state.samples[1]->program, 5);
-    EXPECT_EQ(state.samples[2]->isDrum, 1);
-}
-
-TEST_F(NoteStart, ProgramChangeDuringANoteKeepsItsPatch) {
-    writePrg("5.PRG", patchLine("C0-G10", "five.wav"));
-    read(writeTracks(
-        {TTrackWriter{}.on(0, 0, 60, 1).program(5, 0, 5).off(5, 0, 60).on(0, 0, 60, 2).end()}));
-    ASSERT_EQ(state.errorCode, 0);
-    ASSERT_EQ(state.samples.size(), 2u);
-    EXPECT_EQ(state.samples[0]->notes[0].events.back().time.value, 10);
-    EXPECT_EQ(state.samples[1]->wavName, "five.wav");
 }
 
 TEST_F(NoteStart, EndOfFileDuringTheLookAheadIsError12) {
