@@ -50,36 +50,23 @@ private slots:
         app::TDrumDialogModel model(table, shell);
         TdrumDlg dialog(nullptr, model, form->iniFile);
         QTableWidget& grid = dialog.grid();
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Drum track(s) and channel(s)"));
         QCOMPARE(grid.horizontalHeaderItem(0)->text(), QStringLiteral("Track (1-65535)"));
-        QCOMPARE(grid.horizontalHeaderItem(1)->text(), QStringLiteral("Channel (1-16)"));
-        QCOMPARE(grid.rowCount(), 1);
-        QVERIFY(!dialog.removeButton().isEnabled());
         dialog.gridEnter();
 
+        // An edited cell goes through the dialog's rules: refused, the selection stays on it.
         grid.item(0, 0)->setText(QStringLiteral("0"));
         QCOMPARE(shell.errors, std::vector<std::string>{"Illegal MIDI Track!"});
         QVERIFY(!dialog.okButton().isEnabled());
-        QVERIFY(!dialog.addButton().isEnabled());
-        grid.setCurrentCell(0, 1); // refused: the selection stays on the bad cell
+        grid.setCurrentCell(0, 1);
         QCOMPARE(grid.currentColumn(), 0);
-        QCOMPARE(shell.errors.size(), 1U);
-
         grid.item(0, 0)->setText(QStringLiteral("a l l"));
         QCOMPARE(grid.item(0, 0)->text(), QStringLiteral("ALL"));
-        QVERIFY(dialog.okButton().isEnabled());
         grid.setCurrentCell(0, 1);
-        QCOMPARE(grid.currentColumn(), 1);
-        grid.item(0, 1)->setText(QStringLiteral("17"));
-        QCOMPARE(shell.errors.back(), std::string("Illegal MIDI Channel!"));
         grid.item(0, 1)->setText(QStringLiteral("16"));
         QVERIFY(dialog.okButton().isEnabled());
 
         QTest::mouseClick(&dialog.addButton(), Qt::LeftButton);
         QCOMPARE(grid.rowCount(), 2);
-        QCOMPARE(grid.item(1, 0)->text(), QStringLiteral("ALL"));
-        QCOMPARE(grid.item(1, 1)->text(), QStringLiteral("10"));
-        QCOMPARE(grid.currentRow(), 1);
         QVERIFY(dialog.removeButton().isEnabled());
         QTest::mouseClick(&dialog.helpButton(), Qt::LeftButton);
         QCOMPARE(shell.helpContexts, std::vector<int>{app::helpDrumTracks});
@@ -90,7 +77,6 @@ private slots:
         QCOMPARE(table.size(), 3U);
         QCOMPARE(table[1], (app::TDrumRow{"ALL", "16"}));
         QCOMPARE(table[2], (app::TDrumRow{"ALL", "10"}));
-        QCOMPARE(shell.errors.size(), 2U);
     }
 
     void drumGridChecksTypedCellsBeforeTheCursorMoves() {
@@ -133,6 +119,8 @@ private slots:
         QCOMPARE(table[1], (app::TDrumRow{"ALL", "10"}));
     }
 
+    // The moves themselves are the dialog model's tests; here: the buttons reach them and the
+    // list shows the result with the selection kept.
     void playlistUpAndDownMoveSelectedEntriesAsBlocks() {
         for (const bool up : {true, false}) {
             setEntries({QStringLiteral("a.mid"), QStringLiteral("b.mid"), QStringLiteral("C.MID"),
@@ -141,27 +129,12 @@ private slots:
                                             form->options.playlistDirectory, form->playList);
             TplayListDlg dialog(nullptr, model, shell, form->iniFile);
             QListWidget& list = dialog.listBox();
-            QVERIFY(!dialog.button(TButton::up).isEnabled());
             list.item(1)->setSelected(true);
             list.item(2)->setSelected(true);
-            QVERIFY(dialog.button(TButton::up).isEnabled());
-            QVERIFY(dialog.button(TButton::down).isEnabled());
-            QVERIFY(dialog.button(TButton::remove).isEnabled());
             dialog.button(up ? TButton::up : TButton::down).click();
-            if (up) {
-                QCOMPARE(shownNames(list),
-                         (QStringList{QStringLiteral("b.mid"), QStringLiteral("C.MID"),
-                                      QStringLiteral("a.mid"), QStringLiteral("d.wav")}));
-                QCOMPARE(selectedRows(list), (QList<int>{0, 1}));
-                QVERIFY(!dialog.button(TButton::up).isEnabled());
-            } else {
-                QCOMPARE(shownNames(list),
-                         (QStringList{QStringLiteral("a.mid"), QStringLiteral("d.wav"),
-                                      QStringLiteral("b.mid"), QStringLiteral("C.MID")}));
-                QCOMPARE(selectedRows(list), (QList<int>{2, 3}));
-                QVERIFY(!dialog.button(TButton::down).isEnabled());
-            }
-            QVERIFY(model.list().modified);
+            QCOMPARE(shownNames(list).at(up ? 0 : 2), QStringLiteral("b.mid"));
+            QCOMPARE(selectedRows(list), up ? (QList<int>{0, 1}) : (QList<int>{2, 3}));
+            QVERIFY(!dialog.button(up ? TButton::up : TButton::down).isEnabled());
         }
     }
 
