@@ -86,6 +86,13 @@ TEST(DrumDialog, LeavingTheTableOrPressingOkTestsTheCellBeingEdited) {
     EXPECT_FALSE(model.ok());
     EXPECT_EQ(shell.errors, Errors{"Illegal MIDI Track!"});
     EXPECT_EQ(drums, defaultDrumTable());
+
+    // OK straight from an edited cell checks it too.
+    TDrumDialogModel direct(drums, shell);
+    direct.setCellText(0, 1, "0");
+    EXPECT_FALSE(direct.ok());
+    EXPECT_EQ(shell.errors.size(), 2U);
+    EXPECT_EQ(drums, defaultDrumTable());
 }
 
 TEST(DrumDialog, IncompleteEntryBlocksAddAndGetsSelected) {

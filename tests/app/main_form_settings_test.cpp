@@ -153,10 +153,24 @@ TEST_F(PlayerTest, PassedFilesGoToTheHeadOfTheListAndTheFirstPlays) {
 
 TEST_F(PlayerTest, DirectoryArgumentsReplaceTheDirectoriesThatExist) {
     home.write("other/prg/keep", "");
-    start({path("other"), path("other/prg"), "/no/such/dir"});
+    // Four directories at most: a fifth existing one is ignored.
+    start({path("other"), path("other/prg"), "/no/such/dir", path("other"), path("other/prg")});
     EXPECT_EQ(form->options.midiDirectory, path("other"));
     EXPECT_EQ(form->options.patchDirectory, path("other/prg"));
     EXPECT_EQ(form->options.sampleDirectory, path("WAV"));
+    EXPECT_EQ(form->options.destinationDirectory, path("other"));
+}
+
+TEST_F(PlayerTest, EditedOptionsReplaceTheOldAndReachTheLoadedSong) {
+    startWith({midi("three-notes.mid")});
+    form->buttonClick(TControl::playBtn);
+    ASSERT_NE(form->synth(), nullptr);
+    TOptions edited = form->options;
+    edited.saturate = !edited.saturate;
+    edited.midiDirectory = path("WAV");
+    form->optionsChanged(edited);
+    EXPECT_EQ(form->options.midiDirectory, path("WAV"));
+    EXPECT_EQ(form->synth()->saturate, edited.saturate);
 }
 
 TEST_F(PlayerTest, DialogPositionsAreWrittenIntoTheSettingsFile) {
