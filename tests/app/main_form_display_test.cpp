@@ -39,6 +39,12 @@ TEST_F(PlayerTest, TrackNumbersKeepTheirLastTwoDigits) {
     EXPECT_EQ(form->display.trackNr, "05");
     EXPECT_FALSE(form->display.isEnabled(TControl::skipForwardBtn));
     EXPECT_TRUE(form->display.isEnabled(TControl::skipBackBtn));
+    // With no entry selected no track button stays down, the tenth included.
+    form->trackBtnClick(10);
+    ASSERT_TRUE(form->display.isDown(TControl::track0Btn));
+    form->current = 0;
+    form->updateTrackDisplay();
+    EXPECT_FALSE(form->display.isDown(TControl::track0Btn));
 }
 
 TEST_F(PlayerTest, TheDestinationLabelShowsTheTailOfALongPath) {
