@@ -120,7 +120,12 @@ TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {
     EXPECT_EQ(status(), "MCI stopped. Click [E]ject to unload WAV.");
     form->forwardBtnClick();
     EXPECT_EQ(media.position(), 15500);
-    for (int i = 0; i < 8; ++i)
+    form->backwardBtnClick();
+    EXPECT_EQ(media.position(), 12500);
+    for (int i = 0; i < 5; ++i)
+        form->backwardBtnClick();
+    EXPECT_EQ(media.position(), 0); // not before the start
+    for (int i = 0; i < 11; ++i)
         form->forwardBtnClick();
     EXPECT_EQ(media.position(), 30000);
     form->playBtnClick(); // at the end: rewinds
