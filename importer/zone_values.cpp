@@ -37,7 +37,7 @@ bool modulatable(int g) {
 
 } // namespace
 
-// Key at which the zone's sample sounds at its recorded pitch, and its tuning in cents.
+// Key at which the zone's sample sounds at its recorded pitch.
 int rootKeyOf(const TSfZone& z, const TSfSample& s) {
     if (z.get(genOverridingRootKey) >= 0 && z.get(genOverridingRootKey) <= 127)
         return z.get(genOverridingRootKey);

@@ -295,10 +295,7 @@ TEST(PrgLine, ValuesAsRead) {
     const std::string megaName(1 << 20, 'w');
     const std::string nulName("a\0b.wav", 7);
     const auto entry = [](std::initializer_list<std::pair<int, std::string>> fields) {
-        TLine line;
-        for (const auto& [field, value] : fields)
-            line.set(field, value);
-        return parseEntry(line.text());
+        return parseEntry(with(fields, prgOk).line);
     };
     // Key names: either case, octaves 0 to 10, long digit runs by value; the base key may
     // lie above 127.
