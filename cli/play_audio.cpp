@@ -158,10 +158,12 @@ int listDevices() {
 
 } // namespace zb::cli
 
+// Both end the program here, once their sound objects are gone (see exitSkippingAudioTeardown):
+// every recording is closed and every line written by then.
 extern "C" __attribute__((visibility("default"))) int zbPlaySongs(zb::cli::TPlayOptions* options) {
-    return zb::cli::playSongs(*options);
+    zb::ui::exitSkippingAudioTeardown(zb::cli::playSongs(*options));
 }
 
 extern "C" __attribute__((visibility("default"))) int zbListDevices() {
-    return zb::cli::listDevices();
+    zb::ui::exitSkippingAudioTeardown(zb::cli::listDevices());
 }

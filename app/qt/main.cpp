@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int run(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(zb::app::kTitle));
 
@@ -34,4 +36,11 @@ int main(int argc, char* argv[]) {
         return 1;
     window.show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The window has saved its settings and closed the device when run returns.
+    zb::ui::exitSkippingAudioTeardown(run(argc, argv));
 }

@@ -7,6 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
 
 namespace zb::ui {
 
@@ -187,6 +190,13 @@ void QtAudioOutput::setVolume(std::uint32_t volume) {
     const double left = (volume & 0xFFFF) / 65535.0;
     const double right = (volume >> 16) / 65535.0;
     sink->setVolume((left + right) / 2);
+}
+
+void exitSkippingAudioTeardown(int status) {
+    std::cout.flush();
+    std::cerr.flush();
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 } // namespace zb::ui

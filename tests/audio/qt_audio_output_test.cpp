@@ -100,11 +100,14 @@ TEST(QtAudioOutput, OpeningAMissingDeviceFailsCleanly) {
 } // namespace
 } // namespace zb::ui
 
-// The application lives on main's stack, as in the player: Qt Multimedia's sound-server
-// connection and its thread are torn down at exit after it, in the order Qt expects. A static
-// application was destroyed after them instead, which crashed now and then at exit.
+// The application lives on main's stack, as in the player, and the program ends as the player
+// does (exitSkippingAudioTeardown): Qt Multimedia's own teardown at exit crashed now and then.
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    int status = 0;
+    {
+        QCoreApplication app(argc, argv);
+        testing::InitGoogleTest(&argc, argv);
+        status = RUN_ALL_TESTS();
+    }
+    zb::ui::exitSkippingAudioTeardown(status);
 }
