@@ -6,20 +6,13 @@ The compiled song is taken from `zorbel-cli dump` (JSON) so that only the
 synthesizer side is modelled here.  Integer work per frame is done with
 Python integers; every extended-real operation of the engine (levels,
 slopes, step lengths, rate conversion, volume) goes through longdouble.py,
-which rounds each result to a 64-bit significand.
-
-Command line (mirrors `zorbel-cli render`):
-
-    render_model.py SONG.mid -o OUT.wav --prg DIR --wav DIR [--drums LIST]
-        [--legacy] [--no-default-to-0] [--no-saturate] [--volume V]
-        [--balance B] (--cli PATH | --dump-json FILE)
+which rounds each result to a 64-bit significand.  compare.py --render
+runs it against `zorbel-cli render`.
 """
 
 from __future__ import annotations
 
-import argparse
 import array
-import collections
 import json
 import math
 import os
@@ -63,8 +56,6 @@ def _cos_table():
 COS_TABLE = _cos_table()
 
 # what the rendered songs exercised (reported by compare.py --coverage)
-COVER = collections.Counter()
-STATE_NAMES = ["attack", "decay", "sustain", "release", "silent"]
 
 
 class ModelError(Exception):
@@ -80,10 +71,8 @@ def tdiv(a: int, b: int) -> int:
 def gain_of(level) -> int:
     g = L.trunc(level)
     if g > INT32_MAX:
-        COVER["gain saturated to int32"] += 1
         return INT32_MAX
     if g < INT32_MIN:
-        COVER["gain saturated to int32"] += 1
         return INT32_MIN
     return g
 
@@ -144,8 +133,6 @@ def examine_wav(raw: bytes):
     fmt_len = _u32(hdr, 16)
     if fmt_len < 16:
         return None
-    if fmt_len != 16:
-        COVER["wav: fmt chunk length %s" % ("odd" if fmt_len & 1 else "even > 16")] += 1
     pos = 36 + (fmt_len - 16) + (fmt_len & 1)
     while True:
         chunk = raw[pos:pos + 8] if pos < size else b""
@@ -154,7 +141,6 @@ def examine_wav(raw: bytes):
         if hdr[0:4] == b"data" or pos >= size:
             break
         ln = _u32(hdr, 4)
-        COVER["wav: chunk skipped before data (%s length)" % ("odd" if ln & 1 else "even")] += 1
         pos += ln + (ln & 1)
         if pos >= size:
             break
@@ -172,12 +158,6 @@ def convert_samples(raw: bytes, channels: int, rate: int, bits: int):
     every read past the stored samples gives 0)."""
     bps = bits // 8
     frames = len(raw) // (channels * bps)
-    COVER["wav: %d-bit %s at %s" % (bits, "mono" if channels == 1 else "stereo",
-                                     rate if rate in (11025, 22050, 44100) else "other rate")] += 1
-    if len(raw) % (channels * bps):
-        COVER["wav: data size not a whole number of frames"] += 1
-    if frames == 0:
-        COVER["wav: no frames"] += 1
     if bits == 8:
         b = raw
         if channels == 1:
@@ -256,21 +236,12 @@ def load_wav(wav_name: str, prg_dir: str, wav_dir: str):
         raw = fh.read()
     info = examine_wav(raw)
     if info is None:
-        COVER["wav refused: header"] += 1
         raise ModelError("Can't open WAV file " + name)
     channels, rate, bits, offset, size = info
     if bits not in (8, 16):
-        COVER["wav refused: sample width"] += 1
         raise ModelError("Can't open WAV file " + name)
     if offset + size > len(raw):
-        COVER["wav refused: data size past the end"] += 1
         raise ModelError("Error reading WAV file!")
-    if found != path:
-        COVER["wav: found by case-insensitive match"] += 1
-    if "/" in wav_name.replace("\\", "/"):
-        COVER["wav: name with a directory part"] += 1
-    if "." not in wav_name.replace("\\", "/").rsplit("/", 1)[-1]:
-        COVER["wav: name without extension"] += 1
     return convert_samples(raw[offset:offset + size], channels, rate, bits)
 
 
@@ -366,8 +337,6 @@ class Voice:
     # -- envelope ----------------------------------------------------------
     def catch_up(self, pos: int):
         k = tdiv(pos - (self.nextUpdatePos - self.updateInterval), 4)
-        if k:
-            COVER["catch-up over %s frames" % ("1" if k == 1 else "several")] += 1
         kk = L.from_int(k)
         self.levelLeft = L.add(self.levelLeft, L.mul(kk, self.slopeLeft))
         self.levelRight = L.add(self.levelRight, L.mul(kk, self.slopeRight))
@@ -399,12 +368,8 @@ class Voice:
 
     def channel_check(self):
         if self.gainLeft < 1 and L.sign(self.slopeLeft) < 0:
-            if self.leftActive:
-                COVER["channel check clears a channel"] += 1
             self.leftActive = 0
         if self.gainRight < 1 and L.sign(self.slopeRight) < 0:
-            if self.rightActive:
-                COVER["channel check clears a channel"] += 1
             self.rightActive = 0
 
     def set_release_slopes(self):
@@ -412,18 +377,13 @@ class Voice:
         for side in ("slopeLeft", "slopeRight"):
             s = getattr(self, side)
             if L.lt(L.absv(s), MIN_SLOPE):
-                COVER["release slope replaced by +-0.00128 (%s)" % (
-                    "positive" if L.sign(s) > 0 else "zero or negative")] += 1
                 setattr(self, side, MIN_SLOPE if L.sign(s) > 0 else NEG_MIN_SLOPE)
 
     def check_or_silence(self, pos: int):
         self.channel_check()
         if not self.leftActive and not self.rightActive:
-            COVER["silent by channel check at a transition or event"] += 1
             self.envState = SILENT
         else:
-            if self.leftActive != self.rightActive:
-                COVER["step rule S2 with one active channel"] += 1
             self.step_s2(pos)
 
     def enter_sustain(self, pos: int):  # D3
@@ -433,7 +393,6 @@ class Voice:
 
     def end_attack(self, pos: int):  # D1
         self.catch_up(pos)
-        COVER["end of attack"] += 1
         if self.sampleIndex < self.decayEnd:
             self.envState = DECAY
             self.set_slopes(self.decayRate)
@@ -442,7 +401,6 @@ class Voice:
             self.enter_sustain(pos)
 
     def end_decay(self, pos: int):  # D2
-        COVER["end of decay"] += 1
         self.catch_up(pos)
         self.enter_sustain(pos)
 
@@ -460,7 +418,6 @@ class Voice:
             if self.gainLeft < 1 and L.sign(self.slopeLeft) < 0:
                 self.leftActive = 0
                 if not self.rightActive:
-                    COVER["silent by level update"] += 1
                     return True
         if self.rightActive:
             self.levelRight = L.add(self.levelRight, L.mul(self.stepFrames, self.slopeRight))
@@ -468,14 +425,12 @@ class Voice:
             if self.gainRight < 1 and L.sign(self.slopeRight) < 0:
                 self.rightActive = 0
                 if not self.leftActive:
-                    COVER["silent by level update"] += 1
                     return True
         return False
 
     # -- events ------------------------------------------------------------
     def handle(self, ev, pos: int):
         kind = ev[0]
-        COVER["event kind %d in %s" % (kind, STATE_NAMES[self.envState])] += 1
         if kind == NOTE_START:
             self.restore()
             self.factorLeft, self.factorRight = ev[3], ev[4]
@@ -502,7 +457,6 @@ class Voice:
                 self.set_slopes(self.attackRate if st == ATTACK else self.decayRate)
                 m = L.maxv(L.absv(self.slopeLeft), L.absv(self.slopeRight))
                 if L.lt(m, MIN_SLOPE):
-                    COVER["level change in attack/decay with a tiny slope"] += 1
                     self.stepFrames = MAX_STEP_FRAMES_REAL
                 else:
                     self.stepFrames = L.add(L.div(ONE, m), ONE)
@@ -543,15 +497,6 @@ class Voice:
                     self.end_decay(pos)
                 continue
             looping = self.sampleIndex < self.loopEndIndex
-            COVER["sustain/release segment, %s" % (
-                "looping" if looping else
-                "plain (loop passed)" if self.loopEndIndex >= 0 else "plain")] += 1
-            if self.vibratoDepth > 0:
-                COVER["segment with vibrato"] += 1
-            if self.gainLeft < 0 or self.gainRight < 0:
-                COVER["segment with a negative gain"] += 1
-            if not (self.leftActive and self.rightActive):
-                COVER["segment with an inactive channel"] += 1
             pos, why = self.frames(pos, target, base, acc_l, acc_r, looping, None)
 
     def frames(self, pos, target, base, acc_l, acc_r, looping, boundary):
@@ -604,7 +549,6 @@ class Voice:
             else:
                 adv = step
             if adv < 0:
-                COVER["negative advance taken as 0"] += 1
                 adv = 0
             frac += adv
             if frac >= 1024:
@@ -613,20 +557,15 @@ class Voice:
                 if looping:
                     if idx >= loop_end:
                         w = (idx - loop_end) // loop_len + 1
-                        COVER["loop wrap%s" % (" by several lengths" if w > 1 else "")] += 1
                         idx -= w * loop_len
                     if idx < loop_start:
-                        COVER["loop index put on the loop start"] += 1
                         idx = loop_start
                 else:
                     if idx >= end_index:
-                        COVER["silent at the end index (%s)" % STATE_NAMES[self.envState]] += 1
                         self.envState = SILENT
                         pos = target
                         why = 2
                         break
-                if idx + 1 >= nd:
-                    COVER["read past the sample data"] += 1
                 cur = data[idx] if 0 <= idx < nd else 0
                 nx = idx + 1
                 delta = (data[nx] if 0 <= nx < nd else 0) - cur
@@ -659,8 +598,6 @@ class Voice:
                 if t > pos:
                     self.render(pos, t, start, acc_l, acc_r)
                     pos = t
-                if t == end:
-                    COVER["event at the buffer end"] += 1
                 self.handle(ev, pos)
                 self.cur_event += 1
                 continue
@@ -702,19 +639,11 @@ def convert_buffer(acc_l, acc_r, left_mul: int, right_mul: int, saturate: bool) 
             else:
                 r = -(((-v) * mul) >> 12)
             if saturate:
-                if not -(1 << 40) < v < (1 << 40):
-                    COVER["output clamped, accumulator beyond 2^40"] += 1
                 if r > 32767:
                     r = 32767
-                    COVER["output clamped"] += 1
                 elif r < -32768:
                     r = -32768
-                    COVER["output clamped"] += 1
             else:
-                if not -32768 <= r <= 32767:
-                    COVER["output wrapped"] += 1
-                    if not -(1 << 40) < v < (1 << 40):
-                        COVER["output wrapped, accumulator beyond 2^40"] += 1
                 r &= 0xFFFF
                 if r >= 0x8000:
                     r -= 0x10000
@@ -793,8 +722,6 @@ def render_song(dump: dict, song_name: str, prg_dir: str, wav_dir: str, saturate
     bufs = []
     for _ in range(3):
         bufs.append(eng.play())
-    COVER["songs"] += 1
-    COVER["songs longer than three buffers"] += eng.active_count >= 1
     while eng.active_count >= 1:
         eng.play_pos += BUF_BYTES
         bufs.append(eng.play())
@@ -828,38 +755,3 @@ def run_dump(cli: str, song: str, prg: str, drums=None, legacy=False, no_default
             msg = p.stderr.strip() or p.stdout.strip()
         raise ModelError(msg)
     return _parse_reals_as_text(p.stdout)
-
-
-def main(argv=None) -> int:
-    ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    ap.add_argument("song")
-    ap.add_argument("-o", "--output", required=True)
-    ap.add_argument("--prg", required=True)
-    ap.add_argument("--wav", required=True)
-    ap.add_argument("--drums")
-    ap.add_argument("--legacy", action="store_true")
-    ap.add_argument("--no-default-to-0", action="store_true")
-    ap.add_argument("--no-saturate", action="store_true")
-    ap.add_argument("--volume", type=int, default=10)
-    ap.add_argument("--balance", type=int, default=50)
-    src = ap.add_mutually_exclusive_group(required=True)
-    src.add_argument("--cli", help="zorbel-cli to compile the song with (dump)")
-    src.add_argument("--dump-json", help="a saved `zorbel-cli dump` output")
-    a = ap.parse_args(argv)
-    try:
-        if a.dump_json:
-            with open(a.dump_json) as fh:
-                dump = _parse_reals_as_text(fh.read())
-        else:
-            dump = run_dump(a.cli, a.song, a.prg, a.drums, a.legacy, a.no_default_to_0)
-        out = render_song(dump, a.song, a.prg, a.wav, not a.no_saturate, a.volume, a.balance)
-    except ModelError as e:
-        print(str(e), file=sys.stderr)
-        return 1
-    with open(a.output, "wb") as fh:
-        fh.write(out)
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
