@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -256,37 +257,15 @@ TEST(PrgLine, EachLineGivesItsCode) {
 }
 
 TEST(PrgLine, EveryFieldLandsInItsOwnMember) {
-    TPrgEntry e = parseEntry(TLine().text());
-    EXPECT_EQ(e.wavName, "piano.wav");
-    EXPECT_EQ(e.keyLow, 60);
-    EXPECT_EQ(e.keyHigh, 60);
-    EXPECT_EQ(e.sampleRate, 22050);
-    e = parseEntry("C5-D5 a.wav D4 7 11 -12 13 -14 15 16 17 18 1.5 0.25 -2 -3 19 "
-                   "20 21 900 22 800 16 1 44100");
-    EXPECT_EQ(e.wavName, "a.wav");
-    EXPECT_EQ(e.keyLow, 60);
-    EXPECT_EQ(e.keyHigh, 62);
-    EXPECT_EQ(e.baseKey, 50);
-    EXPECT_EQ(e.baseVolume, 7);
-    EXPECT_EQ(e.panpot, 11);
-    EXPECT_EQ(e.velocitySensitivity, -12);
-    EXPECT_EQ(e.pressureSensitivity, 13);
-    EXPECT_EQ(e.expressionSensitivity, -14);
-    EXPECT_EQ(e.releaseSensitivity, 15);
-    EXPECT_EQ(e.pitchBendRange, 16);
-    EXPECT_EQ(e.modulationSensitivity, 17);
-    EXPECT_EQ(e.modulationRate, 18);
-    EXPECT_EQ(e.attackFactor, 1.5L);
-    EXPECT_EQ(e.decayFactor, 0.25L);
-    EXPECT_EQ(e.sustainSlope, -2.0L);
-    EXPECT_EQ(e.releaseSlope, -3.0L);
-    EXPECT_EQ(e.attackLength, 19);
-    EXPECT_EQ(e.decayLength, 20);
-    EXPECT_EQ(e.startPosition, 21);
-    EXPECT_EQ(e.endPosition, 900);
-    EXPECT_EQ(e.loopStart, 22);
-    EXPECT_EQ(e.loopEnd, 800);
-    EXPECT_EQ(e.sampleRate, 44100);
+    const TPrgEntry e = parseEntry("C5-D5 a.wav D4 7 11 -12 13 -14 15 16 17 18 1.5 0.25 -2 -3 19 "
+                                   "20 21 900 22 800 16 1 44100");
+    EXPECT_EQ(std::tuple(e.wavName, e.keyLow, e.keyHigh, e.baseKey, e.sampleRate),
+              std::tuple("a.wav", 60, 62, 50, 44100));
+    std::vector<Real> values; // in the order of the song dump
+    e.forEachParameter(
+        [&](const char*, auto value) { values.push_back(static_cast<Real>(value)); });
+    EXPECT_EQ(values, (std::vector<Real>{11, 16, 17, 18, -12, 13, -14, 15, 1.5L, 0.25L, -2, -3, 7,
+                                         19, 20, 21, 900, 22, 800}));
 }
 
 // Lines that parse, and the value one field of theirs reads as.
