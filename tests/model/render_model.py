@@ -69,12 +69,7 @@ def tdiv(a: int, b: int) -> int:
 
 
 def gain_of(level) -> int:
-    g = L.trunc(level)
-    if g > INT32_MAX:
-        return INT32_MAX
-    if g < INT32_MIN:
-        return INT32_MIN
-    return g
+    return max(INT32_MIN, min(INT32_MAX, L.trunc(level)))
 
 
 # ---------------------------------------------------------------------------
@@ -163,9 +158,11 @@ def convert_samples(raw: bytes, channels: int, rate: int, bits: int):
         if channels == 1:
             def m(f): return (b[f] - 128) * 256
             def h(f): return (b[f] - 128) * 128
+            def p(f): return (b[f] + b[f + 1] - 256) * 128
         else:
             def m(f): return (b[2 * f] + b[2 * f + 1] - 256) * 128
             def h(f): return (b[2 * f] + b[2 * f + 1] - 256) * 64
+            def p(f): return (b[2 * f] + b[2 * f + 1] + b[2 * f + 2] + b[2 * f + 3] - 512) * 64
     else:
         s = array.array("h")
         s.frombytes(raw[:len(raw) - (len(raw) % 2)])
@@ -174,27 +171,16 @@ def convert_samples(raw: bytes, channels: int, rate: int, bits: int):
         if channels == 1:
             def m(f): return s[f]
             def h(f): return tdiv(s[f], 2)
+            def p(f): return tdiv(s[f] + s[f + 1], 2)
         else:
             def m(f): return tdiv(s[2 * f] + s[2 * f + 1], 2)
             def h(f): return tdiv(s[2 * f] + s[2 * f + 1], 4)
+            def p(f): return tdiv(s[2 * f] + s[2 * f + 1] + s[2 * f + 2] + s[2 * f + 3], 4)
 
     if rate == 22050:
         return [m(f) for f in range(frames)]
-    if rate == 44100:
-        out = []
-        for k in range(frames // 2):
-            f = 2 * k
-            if bits == 8:
-                if channels == 1:
-                    out.append((b[f] + b[f + 1] - 256) * 128)
-                else:
-                    out.append((b[2 * f] + b[2 * f + 1] + b[2 * f + 2] + b[2 * f + 3] - 512) * 64)
-            else:
-                if channels == 1:
-                    out.append(tdiv(s[f] + s[f + 1], 2))
-                else:
-                    out.append(tdiv(s[2 * f] + s[2 * f + 1] + s[2 * f + 2] + s[2 * f + 3], 4))
-        return out
+    if rate == 44100:  # p(f): the frames f and f + 1 together
+        return [p(2 * k) for k in range(frames // 2)]
     if rate == 11025:
         out = []
         prev = 0
@@ -258,6 +244,13 @@ def ld_value(v):
     return L.from_str(repr(v))
 
 
+SAVED_INTS = ("phaseStep", "sampleIndex", "phaseFrac", "curSample", "sampleDelta", "gainLeft",
+              "gainRight", "vibratoDepth", "lfoPhase", "lfoPeriod", "updateInterval",
+              "nextUpdatePos", "leftActive", "rightActive", "envState")
+SAVED_REALS = ("slopeLeft", "slopeRight", "stepFrames", "levelLeft", "levelRight", "factorLeft",
+               "factorRight")
+
+
 class Voice:
     def __init__(self, js: dict, data: list):
         self.data = data
@@ -269,33 +262,11 @@ class Voice:
         self.decayRate = ld_value(js["decayRate"])
         self.sustainRate = ld_value(js["sustainRate"])
         self.releaseRate = ld_value(js["releaseRate"])
-        sv = js["saved"]
-        self.saved = {
-            "phaseStep": int(sv["phaseStep"]),
-            "sampleIndex": int(sv["sampleIndex"]),
-            "phaseFrac": int(sv["phaseFrac"]),
-            "curSample": int(sv["curSample"]),
-            # the loader puts the first sample of the note into the saved
-            # state: every note starts with a ramp from 0
-            "sampleDelta": self.read(int(self.startIndex)),
-            "gainLeft": int(sv["gainLeft"]),
-            "gainRight": int(sv["gainRight"]),
-            "vibratoDepth": int(sv["vibratoDepth"]),
-            "lfoPhase": int(sv["lfoPhase"]),
-            "lfoPeriod": int(sv["lfoPeriod"]),
-            "updateInterval": int(sv["updateInterval"]),
-            "nextUpdatePos": int(sv["nextUpdatePos"]),
-            "slopeLeft": ld_value(sv["slopeLeft"]),
-            "slopeRight": ld_value(sv["slopeRight"]),
-            "stepFrames": ld_value(sv["stepFrames"]),
-            "levelLeft": ld_value(sv["levelLeft"]),
-            "levelRight": ld_value(sv["levelRight"]),
-            "leftActive": int(sv["leftActive"]),
-            "rightActive": int(sv["rightActive"]),
-            "envState": int(sv["envState"]),
-            "factorLeft": ld_value(sv["factorLeft"]),
-            "factorRight": ld_value(sv["factorRight"]),
-        }
+        # The loader puts the first sample of the note into the saved state: every note starts
+        # with a ramp from 0.
+        self.saved = {k: (ld_value(js["saved"][k]) if k in SAVED_REALS else int(js["saved"][k]))
+                      for k in SAVED_INTS + SAVED_REALS}
+        self.saved["sampleDelta"] = self.read(int(self.startIndex))
         self.events = [(int(e[0]), int(e[1]), int(e[2]), ld_value(e[3]), ld_value(e[4]))
                        for e in js["events"]]
         self.cur_event = 0
@@ -306,29 +277,8 @@ class Voice:
         return self.data[i] if 0 <= i < self.n_data else 0
 
     def restore(self):
-        s = self.saved
-        self.phaseStep = s["phaseStep"]
-        self.sampleIndex = s["sampleIndex"]
-        self.phaseFrac = s["phaseFrac"]
-        self.curSample = s["curSample"]
-        self.sampleDelta = s["sampleDelta"]
-        self.gainLeft = s["gainLeft"]
-        self.gainRight = s["gainRight"]
-        self.vibratoDepth = s["vibratoDepth"]
-        self.lfoPhase = s["lfoPhase"]
-        self.lfoPeriod = s["lfoPeriod"]
-        self.updateInterval = s["updateInterval"]
-        self.nextUpdatePos = s["nextUpdatePos"]
-        self.slopeLeft = s["slopeLeft"]
-        self.slopeRight = s["slopeRight"]
-        self.stepFrames = s["stepFrames"]
-        self.levelLeft = s["levelLeft"]
-        self.levelRight = s["levelRight"]
-        self.leftActive = s["leftActive"]
-        self.rightActive = s["rightActive"]
-        self.envState = s["envState"]
-        self.factorLeft = s["factorLeft"]
-        self.factorRight = s["factorRight"]
+        for k, v in self.saved.items():
+            setattr(self, k, v)
 
     def set_gains(self):
         self.gainLeft = gain_of(self.levelLeft)

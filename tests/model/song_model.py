@@ -99,11 +99,7 @@ class CompileError(Exception):
 # ---------------------------------------------------------------------------
 
 def join_path(directory: str, name: str) -> str:
-    if directory == "":
-        return name
-    if directory.endswith("/"):
-        return directory + name
-    return directory + "/" + name
+    return name if directory == "" else directory + ("" if directory.endswith("/") else "/") + name
 
 
 def find_file(path: str):
@@ -146,19 +142,11 @@ def parse_int(tok: str):
 
 
 def parse_real(tok: str):
+    """(exact value, whether it is a negative zero) of a decimal real, else None."""
     if not REAL_RE.match(tok):
         return None
-    m = re.match(r"([+-]?)([0-9]*)(?:\.([0-9]*))?(?:[Ee]([+-]?[0-9]+))?\Z", tok)
-    sign, ip, fp, ex = m.group(1), m.group(2), m.group(3) or "", m.group(4)
-    digits = (ip or "") + fp
-    v = Fraction(int(digits) if digits else 0, 10 ** len(fp))
-    if ex is not None:
-        e = int(ex)
-        v = v * 10**e if e >= 0 else v / 10**(-e)
-    if sign == "-":
-        v = -v
-    # keep the sign of a negative zero for the report
-    return (v, sign == "-" and v == 0)
+    v = Fraction(tok)
+    return v, tok.startswith("-") and v == 0
 
 
 def to_float(v) -> float:
@@ -328,27 +316,8 @@ def parse_prg_line(s: str):
 def split_prg_lines(data: bytes):
     """Lines end at CR (a following LF belongs to the line end); LF alone is
     part of the line; Ctrl-Z ends the file after the line it stands in."""
-    lines = []
-    cur = bytearray()
-    i, n = 0, len(data)
-    while i < n:
-        b = data[i]
-        if b == 26:
-            if cur:
-                lines.append(bytes(cur))
-            return lines
-        if b == 13:
-            lines.append(bytes(cur))
-            cur = bytearray()
-            i += 1
-            if i < n and data[i] == 10:
-                i += 1
-            continue
-        cur.append(b)
-        i += 1
-    if cur:
-        lines.append(bytes(cur))
-    return lines
+    lines = re.split(b"\r\n?", data.split(b"\x1a", 1)[0])
+    return lines[:-1] if lines[-1] == b"" else lines
 
 
 # ---------------------------------------------------------------------------
@@ -361,11 +330,7 @@ MATCH_FIELDS = ("baseKey", "wavName", "panpot", "velocitySensitivity", "pressure
                 "decayFactor", "sustainSlope", "releaseSlope", "attackLength", "decayLength",
                 "startPosition", "endPosition", "loopStart", "loopEnd")
 
-MERGE_FIELDS = ("wavName", "panpot", "velocitySensitivity", "pressureSensitivity",
-                "expressionSensitivity", "releaseSensitivity", "pitchBendRange",
-                "modulationSensitivity", "modulationRate", "baseVolume", "attackFactor",
-                "decayFactor", "sustainSlope", "releaseSlope", "attackLength", "decayLength",
-                "startPosition", "endPosition", "loopStart", "loopEnd")
+MERGE_FIELDS = MATCH_FIELDS[1:]  # all but the base key
 
 
 class SampleRec:
@@ -383,33 +348,35 @@ class Event:
     __slots__ = ("time", "kind", "key", "value", "state")
 
     def __init__(self, time, kind, key, value):
-        self.time = time
-        self.kind = kind
-        self.key = key
-        self.value = value
-        self.state = 0
+        self.time, self.kind, self.key, self.value, self.state = time, kind, key, value, 0
 
 
 # ---------------------------------------------------------------------------
 # The compiler
 # ---------------------------------------------------------------------------
 
-class Slot:
-    def __init__(self):
-        self.table = [[] for _ in range(128)]
-        self.reset()
+CONTROLLERS = {1: "modulation", 7: "volume", 10: "pan", 11: "expression", 64: "sustain"}
+LOOK_AHEAD_KINDS = {1: MODULATION, 7: VOLUME, 10: PAN, 11: EXPRESSION}
 
+
+def insert_group(groups, group, after_equal_starts):
+    """After every group of a lower key and every group of the same key that starts earlier
+    (or at the same time too, for a merged group), before all others."""
+    k, t = group[0].key, group[0].time
+    i = 0
+    while i < len(groups) and (groups[i][0].key < k or (groups[i][0].key == k and (
+            groups[i][0].time <= t if after_equal_starts else groups[i][0].time < t))):
+        i += 1
+    groups.insert(i, group)
+
+
+class Slot:
     def reset(self):
-        self.volume = 64
-        self.pan = 64
-        self.modulation = 0
-        self.expression = 0
-        self.sustain = 0
-        self.pitch_bend = 0
-        self.program = 0
-        self.loaded = False
-        self.is_drum = False
+        self.volume, self.pan, self.modulation, self.expression, self.sustain = 64, 64, 0, 0, 0
+        self.pitch_bend, self.program, self.loaded, self.is_drum = 0, 0, False, False
         self.table = [[] for _ in range(128)]
+
+    __init__ = reset
 
 
 class Compiler:
@@ -440,31 +407,29 @@ class Compiler:
         raise CompileError(15, "Note " + note_name(key) + " not assigned to in MIDI Track:Channel "
                            + str(self.track_number) + ":" + str(slot) + ".")
 
-    # -- file access ---------------------------------------------------------
+    # -- file access: reading the last byte of the file sets eof, as on the program's files
     def read(self):
         if self.pos >= self.size:
             return 0
-        b = self.data[self.pos]
         self.pos += 1
-        return b
+        return self.data[self.pos - 1]
 
     @property
     def eof(self):
         return self.pos >= self.size
 
-    def read_var_len(self):
-        """Returns (value, bytes read); the value keeps its low 32 bits."""
-        b = self.read()
+    def need(self, n):
+        """n bytes of one item, which must not reach the end of the file."""
+        out = [self.read() for _ in range(n)]
         if self.eof:
             self.fail(12)
-        count = 1
-        if b < 0x80:
-            return b, count
-        value = b & 0x7F
+        return out
+
+    def read_var_len(self):
+        """Returns (value, bytes read); the value keeps its low 32 bits."""
+        value, count = 0, 0
         while True:
-            b = self.read()
-            if self.eof:
-                self.fail(12)
+            b = self.need(1)[0]
             count += 1
             value = (value * 128 + (b & 0x7F)) & 0xFFFFFFFF
             if b < 0x80:
@@ -527,18 +492,10 @@ class Compiler:
                 self.data = fh.read()
         except OSError:
             self.fail(11)
-        self.size = len(self.data)
-        self.pos = 0
-        h = [self.read() for _ in range(14)]
-        if self.eof:
-            self.fail(12)
-        if h[0:4] != [0x4D, 0x54, 0x68, 0x64]:
-            self.fail(13)
-        if h[4:8] != [0, 0, 0, 6]:
-            self.fail(13)
-        if h[8] != 0:
-            self.fail(13)
-        if not ((h[9] == 0 and h[10] == 0 and h[11] == 1) or h[9] == 1):
+        self.size, self.pos = len(self.data), 0
+        h = self.need(14)
+        if (h[0:4] != list(b"MThd") or h[4:8] != [0, 0, 0, 6] or h[8] != 0
+                or not ((h[9] == 0 and h[10] == 0 and h[11] == 1) or h[9] == 1)):
             self.fail(13)
         track_count = h[10] * 256 + h[11]
         self.division = s16(h[12] * 256 + h[13])
@@ -547,117 +504,98 @@ class Compiler:
         self.track_number = 0
         while True:
             self.track_number = s16(self.track_number + 1)
-            ch = [self.read() for _ in range(8)]
-            if self.eof:
-                self.fail(12)
-            if ch[0:4] != [0x4D, 0x54, 0x72, 0x6B]:
+            ch = self.need(8)
+            if ch[0:4] != list(b"MTrk"):
                 self.fail(13)
             self.chunk_length = s32((ch[4] << 24) | (ch[5] << 16) | (ch[6] << 8) | ch[7])
-            self.running_status = 0xFE
-            self.end_of_track = False
-            self.byte_count = 1
-            expect_delta = True
-            self.current_tick = 0
+            self.rs, self.count, self.tick, self.end_of_track = 0xFE, 1, 0, False
             for slot in self.slots[1:]:
                 slot.reset()
             for track, channel in self.drum_list:
                 if track == self.track_number or track == -1:
-                    for s in range(1, 17):
-                        if channel == s or channel == -1:
-                            self.slots[s].is_drum = True
-            while self.byte_count < self.chunk_length and not self.end_of_track:
-                if expect_delta:
-                    v, n = self.read_var_len()
-                    self.byte_count += n
-                    self.current_tick += v
-                    if self.current_tick > INT32_MAX:
-                        self.fail(42)
-                    expect_delta = False
-                else:
-                    b = self.read()
-                    if self.eof:
-                        self.fail(12)
-                    if b >= 0x80:
-                        if b not in (0xF0, 0xF7, 0xFF):
-                            self.running_status = b
-                        self.byte_count += 1
-                        self.read_event(b)
-                    else:
-                        self.pos -= 1
-                        self.read_event(self.running_status)
-                    expect_delta = True
+                    for n in range(1, 17):
+                        if channel == n or channel == -1:
+                            self.slots[n].is_drum = True
+            self.walk(self.track_event, True, lambda: self.end_of_track)
             if self.track_number == track_count:
                 break
 
-    def read_event(self, s):
+    def walk(self, handle, reader, stop):
+        """Deltas and events alternately from self.pos while the chunk lasts and stop() is
+        false; handle(status, d1, d2, meta type) sees each event.  The reader (not the
+        look-ahead) takes a tempo event as three bytes whatever its length byte says."""
+        expect_delta = True
+        while self.count < self.chunk_length and not stop():
+            if expect_delta:
+                v, n = self.read_var_len()
+                self.count += n
+                self.tick += v
+                if self.tick > INT32_MAX:
+                    self.fail(42)
+            else:
+                s = self.need(1)[0]
+                if s >= 0x80:
+                    if s not in (0xF0, 0xF7, 0xFF):
+                        self.rs = s
+                    self.count += 1
+                else:
+                    self.pos -= 1
+                    s = self.rs
+                handle(*self.event(s, reader))
+            expect_delta = not expect_delta
+
+    def skip(self):
+        length, n = self.read_var_len()
+        self.count += n + length
+        self.pos += length
+
+    def event(self, s, reader):
         hi = s & 0xF0
-        slot_no = (s & 0x0F) + 1
         if hi in (0x80, 0x90, 0xA0, 0xB0, 0xE0):
-            d1 = self.read()
-            d2 = self.read()
-            if self.eof:
-                self.fail(12)
-            self.byte_count += 2
-            slot = self.slots[slot_no]
-            if hi == 0x90:
-                if d2 > 0:
-                    self.start_note(slot_no, d1, d2)
-            elif hi == 0xB0:
-                if d1 == 1:
-                    slot.modulation = d2
-                elif d1 == 7:
-                    slot.volume = d2
-                elif d1 == 10:
-                    slot.pan = d2
-                elif d1 == 11:
-                    slot.expression = d2
-                elif d1 == 64:
-                    slot.sustain = d2
-            elif hi == 0xE0:
-                slot.pitch_bend = s16(d2 * 128 + d1 - 8192)
-        elif hi in (0xC0, 0xD0):
-            d1 = self.read()
-            if self.eof:
-                self.fail(12)
-            self.byte_count += 1
-            if hi == 0xC0:
-                self.program_change(slot_no, d1)
-        elif s in (0xF0, 0xF7):
-            length, n = self.read_var_len()
-            self.byte_count += n
-            self.pos += length
-            self.byte_count += length
-        elif s == 0xFE:
-            pass
+            self.count += 2
+            return (s, *self.need(2), None)
+        if hi in (0xC0, 0xD0):
+            self.count += 1
+            return s, self.need(1)[0], 0, None
+        if s in (0xF0, 0xF7):
+            self.skip()
         elif s == 0xFF:
-            t = self.read()
-            if self.eof:
-                self.fail(12)
-            self.byte_count += 1
+            t = self.need(1)[0]
+            self.count += 1
             if t == 0x2F:
                 self.read()
-                self.byte_count += 1
-                self.end_of_track = True
-            elif t == 0x51:
+                self.count += 1
+            elif t == 0x51 and reader:
                 self.read()
-                t1, t2, t3 = self.read(), self.read(), self.read()
-                if self.eof:
-                    self.fail(12)
-                self.byte_count += 4
+                t1, t2, t3 = self.need(3)
+                self.count += 4
                 self.add_tempo(t1 * 65536 + t2 * 256 + t3)
             else:
-                length, n = self.read_var_len()
-                self.byte_count += n
-                self.pos += length
-                self.byte_count += length
-        else:
+                self.skip()
+            return s, 0, 0, t
+        elif s != 0xFE:
             self.fail(14)
+        return s, 0, 0, None
+
+    def track_event(self, s, d1, d2, meta):
+        hi, slot_no = s & 0xF0, (s & 0x0F) + 1
+        slot = self.slots[slot_no]
+        if meta == 0x2F:
+            self.end_of_track = True
+        elif hi == 0x90 and d2 > 0:
+            self.start_note(slot_no, d1, d2)
+        elif hi == 0xB0 and d1 in CONTROLLERS:
+            setattr(slot, CONTROLLERS[d1], d2)
+        elif hi == 0xE0:
+            slot.pitch_bend = s16(d2 * 128 + d1 - 8192)
+        elif hi == 0xC0:
+            self.program_change(slot_no, d1)
 
     def add_tempo(self, tempo):
         i = len(self.tempo_map)
-        while i > 0 and self.tempo_map[i - 1][0] > self.current_tick:
+        while i > 0 and self.tempo_map[i - 1][0] > self.tick:
             i -= 1
-        self.tempo_map.insert(i, (self.current_tick, tempo))
+        self.tempo_map.insert(i, (self.tick, tempo))
 
     # -- note interpretation -------------------------------------------------------
     def find_record(self, slot, key, entry):
@@ -678,119 +616,44 @@ class Compiler:
             self.fail_note(key, slot_no)
         for entry in list(slot.table[key]):
             rec = self.find_record(slot, key, entry)
-            tick = self.current_tick
-            group = [Event(tick, NOTE_START, key, velocity)]
-            # insert the group: after every group of a lower key and every
-            # group of this key that starts earlier, before all others
-            groups = rec.groups
-            idx = 0
-            while idx < len(groups):
-                g0 = groups[idx][0]
-                if g0.key < key or (g0.key == key and g0.time < tick):
-                    idx += 1
-                else:
-                    break
-            groups.insert(idx, group)
-            if slot.volume != 64:
-                group.append(Event(tick, VOLUME, key, slot.volume))
-            if slot.expression != 0:
-                group.append(Event(tick, EXPRESSION, key, slot.expression))
-            if slot.pan != 64:
-                group.append(Event(tick, PAN, key, slot.pan))
-            if slot.modulation != 0:
-                group.append(Event(tick, MODULATION, key, slot.modulation))
-            if slot.pitch_bend != 0:
-                group.append(Event(tick, PITCH_BEND, key, slot.pitch_bend))
+            group = [Event(self.tick, NOTE_START, key, velocity)]
+            insert_group(rec.groups, group, False)
+            for kind, value, neutral in ((VOLUME, slot.volume, 64), (EXPRESSION, slot.expression, 0),
+                                         (PAN, slot.pan, 64), (MODULATION, slot.modulation, 0),
+                                         (PITCH_BEND, slot.pitch_bend, 0)):
+                if value != neutral:
+                    group.append(Event(self.tick, kind, key, value))
             end_tick, release = self.look_ahead(slot_no, key, group)
             group.append(Event(end_tick, NOTE_END, key, release))
 
     def look_ahead(self, slot_no, key, group):
+        """Where the note ends, with its release value, and the changes it meets on the way."""
         slot = self.slots[slot_no]
-        back = self.pos
-        counter = self.byte_count
-        tick = self.current_tick
-        rs = self.running_status
-        expect_delta = True
-        found = False
-        release = 64
-        while counter < self.chunk_length and not found:
-            if expect_delta:
-                v, n = self.read_var_len()
-                counter += n
-                tick += v
-                if tick > INT32_MAX:
-                    self.fail(42)
-                expect_delta = False
-                continue
-            b = self.read()
-            if self.eof:
-                self.fail(12)
-            if b >= 0x80:
-                if b not in (0xF0, 0xF7, 0xFF):
-                    rs = b
-                counter += 1
-                status = b
-            else:
-                self.pos -= 1
-                status = rs
-            hi = status & 0xF0
-            same = (status & 0x0F) + 1 == slot_no
-            if hi in (0x80, 0x90, 0xA0, 0xB0, 0xE0):
-                d1 = self.read()
-                d2 = self.read()
-                if self.eof:
-                    self.fail(12)
-                counter += 2
-                if same:
-                    if hi == 0x80 and d1 == key:
-                        found = True
-                        release = d2 // 3 if slot.sustain >= 64 else d2
-                    elif hi == 0x90 and d1 == key:
-                        found = True
-                        if slot.sustain < 64:
-                            release = 64 if d2 == 0 else 127
-                        else:
-                            release = 21 if d2 == 0 else 42
-                    elif hi == 0xA0 and d1 == key:
-                        group.append(Event(tick, PRESSURE, key, d2))
-                    elif hi == 0xB0:
-                        kind = {1: MODULATION, 7: VOLUME, 10: PAN, 11: EXPRESSION}.get(d1)
-                        if kind is not None:
-                            group.append(Event(tick, kind, key, d2))
-                    elif hi == 0xE0:
-                        group.append(Event(tick, PITCH_BEND, key, s16(d2 * 128 + d1 - 8192)))
-            elif hi in (0xC0, 0xD0):
-                d1 = self.read()
-                if self.eof:
-                    self.fail(12)
-                counter += 1
-                if hi == 0xD0 and same:
-                    group.append(Event(tick, PRESSURE, key, d1))
-            elif status in (0xF0, 0xF7):
-                length, n = self.read_var_len()
-                counter += n
-                self.pos += length
-                counter += length
-            elif status == 0xFE:
+        saved = (self.pos, self.count, self.tick, self.rs)
+        release = []
+
+        def handle(s, d1, d2, meta):
+            hi = s & 0xF0
+            if meta == 0x2F:
+                release.append(64)
+            elif (s & 0x0F) + 1 != slot_no or hi >= 0xF0:
                 pass
-            elif status == 0xFF:
-                t = self.read()
-                if self.eof:
-                    self.fail(12)
-                counter += 1
-                if t == 0x2F:
-                    found = True
-                    release = 64
-                else:
-                    length, n = self.read_var_len()
-                    counter += n
-                    self.pos += length
-                    counter += length
-            else:
-                self.fail(14)
-            expect_delta = True
-        self.pos = back
-        return tick, release
+            elif hi == 0x80 and d1 == key:
+                release.append(d2 // 3 if slot.sustain >= 64 else d2)
+            elif hi == 0x90 and d1 == key:
+                release.append((64 if d2 == 0 else 127) if slot.sustain < 64 else
+                               (21 if d2 == 0 else 42))
+            elif (hi == 0xA0 and d1 == key) or hi == 0xD0:
+                group.append(Event(self.tick, PRESSURE, key, d2 if hi == 0xA0 else d1))
+            elif hi == 0xB0 and d1 in LOOK_AHEAD_KINDS:
+                group.append(Event(self.tick, LOOK_AHEAD_KINDS[d1], key, d2))
+            elif hi == 0xE0:
+                group.append(Event(self.tick, PITCH_BEND, key, s16(d2 * 128 + d1 - 8192)))
+
+        self.walk(handle, False, lambda: release)
+        end = self.tick
+        self.pos, self.count, self.tick, self.rs = saved
+        return end, release[0] if release else 64
 
     # -- merging -----------------------------------------------------------------
     def merge(self):
@@ -806,15 +669,7 @@ class Compiler:
                     for group in b.groups:
                         for ev in group:
                             ev.key = s16(ev.key + d)
-                        k, t = group[0].key, group[0].time
-                        idx = 0
-                        while idx < len(a.groups):
-                            g0 = a.groups[idx][0]
-                            if g0.key < k or (g0.key == k and g0.time <= t):
-                                idx += 1
-                            else:
-                                break
-                        a.groups.insert(idx, group)
+                        insert_group(a.groups, group, True)
                     b.groups = []
                     del recs[b_i]
                 else:
@@ -823,61 +678,43 @@ class Compiler:
 
     # -- timing ------------------------------------------------------------------
     def tick_ms(self, tick, cache):
-        ms = cache.get(tick)
-        if ms is not None:
-            return ms
-        num = 0
-        prev_tick, prev_tempo = 0, 500000
-        for tk, tp in self.tempo_map:
-            if tk >= tick:
-                break
-            num += (tk - prev_tick) * prev_tempo
-            prev_tick, prev_tempo = tk, tp
-        num += (tick - prev_tick) * prev_tempo
-        if self.division > 0:
-            den = self.division * 1000
-        else:
-            fps = -s8(self.division >> 8)
-            tpf = self.division & 0xFF
-            den = fps * tpf * 500
-        exact = Fraction(num, den)
-        if exact > INT32_MAX:
-            self.fail(42)
-        ms = round(exact)
-        cache[tick] = ms
-        return ms
+        if tick not in cache:
+            num, prev_tick, prev_tempo = 0, 0, 500000
+            for tk, tp in self.tempo_map:
+                if tk >= tick:
+                    break
+                num += (tk - prev_tick) * prev_tempo
+                prev_tick, prev_tempo = tk, tp
+            num += (tick - prev_tick) * prev_tempo
+            d = self.division
+            exact = Fraction(num, d * 1000 if d > 0 else -s8(d >> 8) * (d & 0xFF) * 500)
+            if exact > INT32_MAX:
+                self.fail(42)
+            cache[tick] = round(exact)
+        return cache[tick]
 
     def compute_timing(self):
         cache = {}
-        song_ms = 0
+        self.song_ms = 0
         for rec in self.records:
-            chain = [ev for group in rec.groups for ev in group]
-            rec.chain = chain
-            for ev in chain:
+            rec.chain = [ev for group in rec.groups for ev in group]
+            for ev in rec.chain:
                 ev.time = self.tick_ms(ev.time, cache)
-                song_ms = max(song_ms, ev.time)
-        self.song_ms = song_ms
-        # remove redundant events until a sweep removes nothing
-        while True:
+                self.song_ms = max(self.song_ms, ev.time)
+
+        def redundant(x, y):
+            return x.key == y.key and x.kind == y.kind and (x.time == y.time or x.value == y.value)
+
+        # Sweeps drop every event but the first and the last that its successor makes redundant,
+        # until one drops nothing.
+        removed = True
+        while removed:
             removed = False
             for rec in self.records:
-                chain = rec.chain
-                out = [chain[0]] if chain else []
-                i = 1
-                while i < len(chain):
-                    x = chain[i]
-                    if i + 1 < len(chain):
-                        y = chain[i + 1]
-                        if (x.key == y.key and x.kind == y.kind
-                                and (x.time == y.time or x.value == y.value)):
-                            removed = True
-                            i += 1
-                            continue
-                    out.append(x)
-                    i += 1
-                rec.chain = out
-            if not removed:
-                break
+                c = rec.chain
+                rec.chain = [x for i, x in enumerate(c)
+                             if i == 0 or i + 1 == len(c) or not redundant(x, c[i + 1])]
+                removed |= len(rec.chain) != len(c)
 
     def check_song_length(self):
         length = (self.song_ms * 441) // 20 * 4
@@ -945,20 +782,11 @@ class Compiler:
         def idx(frames_num):  # exact frames value -> Trunc, saturated
             return min(int(frames_num), INT32_MAX)
 
-        end_i = max(idx(Fraction(rec.endPosition * 22050, rate)), 0)
-        start_i = idx(Fraction(rec.startPosition * 22050, rate))
-        if start_i > end_i:
-            start_i = end_i
-        elif start_i < 0:
-            start_i = 0
-
         def limit(v, lo, hi):
-            if v > hi:
-                return hi
-            if v < lo:
-                return lo
-            return v
+            return hi if v > hi else lo if v < lo else v
 
+        end_i = max(idx(Fraction(rec.endPosition * 22050, rate)), 0)
+        start_i = limit(idx(Fraction(rec.startPosition * 22050, rate)), 0, end_i)
         start_frames = Fraction(rec.startPosition * 22050, rate)
         attack_end = limit(idx(start_frames + Fraction(rec.attackLength * 441, 20)), start_i, end_i)
         decay_end = limit(idx(start_frames + Fraction((rec.attackLength + rec.decayLength) * 441, 20)),
@@ -968,23 +796,15 @@ class Compiler:
         else:
             loop_e = limit(idx(Fraction(rec.loopEnd * 22050, rate)), start_i, end_i)
             loop_s = limit(idx(Fraction(rec.loopStart * 22050, rate)), start_i, loop_e)
-        loop_len = loop_e - loop_s + 1
         af, df = rec.attackFactor, rec.decayFactor
         sustain_rate = to_float(rec.sustainSlope * 128 / 22050)
-        if rec.decayLength > 0:
-            decay_rate = to_float((df - af) * 128 * 20 / (rec.decayLength * 441))
-            start_rate = decay_rate
-        else:
-            decay_rate = 0.0
-            start_rate = sustain_rate
+        decay_rate = to_float((df - af) * 128 * 20 / (rec.decayLength * 441)) \
+            if rec.decayLength > 0 else 0.0
         if rec.attackLength > 0:
-            attack_rate = to_float(af * 128 * 20 / (rec.attackLength * 441))
-            level = 0.0
-            env = 0
+            attack_rate, level, env = to_float(af * 128 * 20 / (rec.attackLength * 441)), 0.0, 0
         else:
-            attack_rate = start_rate
-            level = to_float(af * 128)
-            env = 1 if rec.decayLength > 0 else 2
+            attack_rate = decay_rate if rec.decayLength > 0 else sustain_rate
+            level, env = to_float(af * 128), 1 if rec.decayLength > 0 else 2
         release_rate = to_float(rec.releaseSlope * 128 / 22050)
         base_step = base_step_of(rec.baseKey - key)
         lfo_period = 22050 // rec.modulationRate if rec.modulationRate else 0
@@ -1002,19 +822,16 @@ class Compiler:
         voice = {
             "sample": rec_index,
             "startIndex": start_i, "endIndex": end_i, "loopStartIndex": loop_s,
-            "loopEndIndex": loop_e, "loopLength": loop_len, "attackEnd": attack_end,
+            "loopEndIndex": loop_e, "loopLength": loop_e - loop_s + 1, "attackEnd": attack_end,
             "decayEnd": decay_end, "baseVolume": rec.baseVolume, "baseStep": base_step,
-            "velocitySensitivity": rec.velocitySensitivity,
-            "pressureSensitivity": rec.pressureSensitivity,
-            "expressionSensitivity": rec.expressionSensitivity,
-            "releaseSensitivity": rec.releaseSensitivity, "panpot": rec.panpot,
-            "pitchBendRange": rec.pitchBendRange, "modulationRate": rec.modulationRate,
-            "modulationSensitivity": rec.modulationSensitivity,
             "attackRate": attack_rate, "decayRate": decay_rate, "sustainRate": sustain_rate,
-            "releaseRate": release_rate,
-            "saved": saved,
+            "releaseRate": release_rate, "saved": saved,
             "events": self.event_records(rec, base_step, saved, events),
         }
+        voice.update((f, getattr(rec, f)) for f in (
+            "velocitySensitivity", "pressureSensitivity", "expressionSensitivity",
+            "releaseSensitivity", "panpot", "pitchBendRange", "modulationRate",
+            "modulationSensitivity"))
         return voice
 
     def event_records(self, rec, base_step, saved, events):
@@ -1115,37 +932,26 @@ def clamp_factor(x: float) -> float:
 _STEP_CACHE = {}
 
 
-def base_step_of(diff: int) -> int:
-    """Round(1024 / 2^(diff/12)), halves to even, at most 2^24."""
-    v = _STEP_CACHE.get(("b", diff))
-    if v is None:
+def pow2_step(num: int, den: int, factor: int) -> int:
+    """Round(2^(num/den) * factor), halves to even, at most 2^24."""
+    key = (num, den, factor)
+    if key not in _STEP_CACHE:
         with localcontext() as ctx:
             ctx.prec = 60
-            if diff % 12 == 0:
-                x = Decimal(1024) / (Decimal(2) ** (diff // 12))
-            else:
-                x = Decimal(1024) / (Decimal(2) ** (Decimal(diff) / Decimal(12)))
-            v = int(x.to_integral_value(rounding=ROUND_HALF_EVEN))
-        v = min(v, STEP_LIMIT)
-        _STEP_CACHE[("b", diff)] = v
-    return v
+            e = Decimal(num // den) if num % den == 0 else Decimal(num) / Decimal(den)
+            x = (Decimal(2) ** e) * factor
+            _STEP_CACHE[key] = min(int(x.to_integral_value(rounding=ROUND_HALF_EVEN)), STEP_LIMIT)
+    return _STEP_CACHE[key]
+
+
+def base_step_of(diff: int) -> int:
+    """Round(1024 / 2^(diff/12))."""
+    return pow2_step(-diff, 12, 1024)
 
 
 def bend_step(num: int, base_step: int) -> int:
-    """Round(2^(num/98304) * baseStep), halves to even, at most 2^24."""
-    key = ("p", num, base_step)
-    v = _STEP_CACHE.get(key)
-    if v is None:
-        with localcontext() as ctx:
-            ctx.prec = 60
-            if num % 98304 == 0:
-                x = (Decimal(2) ** (num // 98304)) * base_step
-            else:
-                x = (Decimal(2) ** (Decimal(num) / Decimal(98304))) * base_step
-            v = int(x.to_integral_value(rounding=ROUND_HALF_EVEN))
-        v = min(v, STEP_LIMIT)
-        _STEP_CACHE[key] = v
-    return v
+    """Round(2^(num/98304) * baseStep)."""
+    return pow2_step(num, 98304, base_step)
 
 
 def real_out(v: Fraction, negzero: bool) -> float:
@@ -1154,26 +960,15 @@ def real_out(v: Fraction, negzero: bool) -> float:
 
 
 def sample_json(r: SampleRec):
-    nz = r.entry.negzero
-    return {
-        "program": r.program, "keyLow": r.keyLow, "keyHigh": r.keyHigh, "isDrum": r.isDrum,
-        "wavName": r.wavName, "sampleRate": r.sampleRate, "baseKey": r.baseKey,
-        "panpot": r.panpot, "pitchBendRange": r.pitchBendRange,
-        "modulationSensitivity": r.modulationSensitivity, "modulationRate": r.modulationRate,
-        "velocitySensitivity": r.velocitySensitivity,
-        "pressureSensitivity": r.pressureSensitivity,
-        "expressionSensitivity": r.expressionSensitivity,
-        "releaseSensitivity": r.releaseSensitivity,
-        "attackFactor": real_out(r.attackFactor, nz[0]),
-        "decayFactor": real_out(r.decayFactor, nz[1]),
-        "sustainSlope": real_out(r.sustainSlope, nz[2]),
-        "releaseSlope": real_out(r.releaseSlope, nz[3]),
-        "baseVolume": r.baseVolume, "attackLength": r.attackLength,
-        "decayLength": r.decayLength, "startPosition": r.startPosition,
-        "endPosition": r.endPosition, "loopStart": r.loopStart, "loopEnd": r.loopEnd,
-    }
+    out = {"program": r.program, "keyLow": r.keyLow, "keyHigh": r.keyHigh, "isDrum": r.isDrum,
+           "sampleRate": r.sampleRate}
+    out.update((f, getattr(r, f)) for f in MATCH_FIELDS)
+    for f, negzero in zip(REAL_NAMES, r.entry.negzero):
+        out[f] = real_out(out[f], negzero)
+    return out
 
 
+REAL_NAMES = ("attackFactor", "decayFactor", "sustainSlope", "releaseSlope")
 DRUM_CELL = re.compile(r"[+-]?[0-9]+\Z")
 
 
