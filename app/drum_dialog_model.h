@@ -64,7 +64,6 @@ private:
     bool isEntryCell(int col, int row) const;
     // Tests the remembered cell and, when it passes, remembers (newCol, newRow).
     bool checkCell(int newCol, int newRow);
-    bool cellValid(std::string& text, int col) const;
     void setButtons(bool valid);
 
     TDrumTable& drumTable;

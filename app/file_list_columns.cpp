@@ -44,10 +44,6 @@ TColumnPositions columnPositions(const TExtFileListColumns& columns, int rectLef
     return positions;
 }
 
-bool itemHasColumns(const std::string& itemText) {
-    return itemText.empty() || itemText.front() != '[';
-}
-
 std::string itemPath(const std::string& directory, const std::string& itemText) {
     return appendBackslash(directory) + itemText;
 }

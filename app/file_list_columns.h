@@ -57,9 +57,6 @@ const char* sizeWidthText(const TExtFileListColumns& columns);
 TColumnPositions columnPositions(const TExtFileListColumns& columns, int rectLeft,
                                  const TColumnWidths& widths, bool showIcons, int iconWidth);
 
-// Directory entries (shown as "[name]") get no size, date or time.
-bool itemHasColumns(const std::string& itemText);
-
 // The path of an item: the list's directory and the item's text, joined by one separator.
 std::string itemPath(const std::string& directory, const std::string& itemText);
 

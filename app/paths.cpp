@@ -104,11 +104,6 @@ std::string extractFileName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string extractFileDir(const std::string& path) {
-    auto slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 std::string extractFileExt(const std::string& path) {
     std::string name = extractFileName(path);
     auto dot = name.find_last_of('.');

@@ -30,7 +30,6 @@ long textToInt(const std::string& text);
 
 // File name parts, decided by the text alone.
 std::string extractFileName(const std::string& path); // after the last "/"
-std::string extractFileDir(const std::string& path);  // up to and including the last "/"
 std::string extractFileExt(const std::string& path);  // ".mid", "" when the name has none
 std::string changeFileExt(const std::string& path, const std::string& ext);
 bool hasDirectoryPart(const std::string& path);

@@ -141,17 +141,6 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
 
 } // namespace
 
-void insertNoteGroup(std::vector<TNoteGroup>& chain, TNoteGroup group, bool afterEqualStarts) {
-    const std::int16_t key = group.key();
-    const TTicks start = group.startTime();
-    const auto at = std::partition_point(chain.begin(), chain.end(), [&](const TNoteGroup& g) {
-        if (g.key() != key)
-            return g.key() < key;
-        return afterEqualStarts ? g.startTime() <= start : g.startTime() < start;
-    });
-    chain.insert(at, std::move(group));
-}
-
 void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t velocity,
                bool defaultTo0) {
     TChannelSlot& s = state.slot(slot);

@@ -15,10 +15,6 @@ namespace zb::compiler {
 void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t velocity,
                bool defaultTo0);
 
-// Inserts a note group into a chain ordered by key, then start time. afterEqualStarts: whether
-// the group goes after the groups of its key that start at its own time (merging) or before
-// them (a new note).
-void insertNoteGroup(std::vector<TNoteGroup>& chain, TNoteGroup group, bool afterEqualStarts);
 // Puts every record's note groups, appended in reading order, into their chain order: by key,
 // then by start, the newest first among equal starts.
 void orderNoteGroups(TSampleList& samples);

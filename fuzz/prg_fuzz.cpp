@@ -2,13 +2,16 @@
 #include "instruments/prg_file.h"
 
 #include <memory>
-#include <string_view>
+#include <sstream>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     auto table = std::make_unique<zb::instruments::prgEntryRec>();
-    const std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (const auto& line : zb::instruments::splitPrgLines(text))
+    std::istringstream text(std::string(reinterpret_cast<const char*>(data), size));
+    zb::instruments::forEachPrgLine(text, [&](std::string_view line) {
         zb::instruments::parsePrgLine(*table, line);
+        return true;
+    });
     for (int key = 0; key < zb::kKeyCount; ++key)
         if (table->entryCount[key] > zb::kMaxEntriesPerKey)
             __builtin_trap();

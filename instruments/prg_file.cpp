@@ -79,18 +79,6 @@ void forEachPrgLine(std::istream& in, const std::function<bool(std::string_view)
     splitter.finish();
 }
 
-std::vector<std::string> splitPrgLines(std::string_view text) {
-    std::vector<std::string> lines;
-    const std::function<bool(std::string_view)> collect = [&](std::string_view line) {
-        lines.emplace_back(line);
-        return true;
-    };
-    TLineSplitter splitter(collect);
-    if (splitter.feed(text))
-        splitter.finish();
-    return lines;
-}
-
 TPrgFileResult loadPrgFile(const std::string& path, prgEntryRec& table) {
     // A directory can be opened for reading here but not read; it is no patch file either way.
     std::error_code ec;

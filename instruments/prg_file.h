@@ -23,9 +23,6 @@ struct TPrgFileResult {
 // Throws std::ios_base::failure when the stream reports a read error.
 void forEachPrgLine(std::istream& in, const std::function<bool(std::string_view)>& onLine);
 
-// Splits text held in memory into its patch lines by the same rules.
-std::vector<std::string> splitPrgLines(std::string_view text);
-
 // Clears the table and fills it from the patch file at path (the exact path; callers resolve
 // names first). Stops at the first failing line. A file that cannot be opened is prgNotFound
 // with line 0. A read error of an opened file throws std::ios_base::failure.

@@ -70,31 +70,6 @@ TEST_F(NoteStart, ChunkEndWithoutAnyEndGivesNeutralRelease) {
         (std::vector<Ev>{{0, noteStart, 60, 100}, {300, volume, 60, 90}, {300, noteEnd, 60, 64}}));
 }
 
-TEST_F(NoteStart, InsertionKeepsKeyAndStartOrderInEveryCase) {
-    auto note = [](int key, int start) {
-        TNoteGroup g;
-        g.events.push_back({TTicks{start}, noteStart, static_cast<std::int16_t>(key), 1, 0});
-        g.events.push_back({TTicks{start + 10}, noteEnd, static_cast<std::int16_t>(key), 64, 0});
-        return g;
-    };
-    std::vector<TNoteGroup> chain;
-    insertNoteGroup(chain, note(60, 100), false);
-    insertNoteGroup(chain, note(60, 0), false); // same-key first group starting later
-    insertNoteGroup(chain, note(60, 50), false);
-    chain[1].events[0].value = 2; // the older group of tick 50
-    insertNoteGroup(chain, note(59, 500), false);
-    insertNoteGroup(chain, note(60, 50), false); // a new note goes before equal starts
-    auto merged = note(60, 50);
-    merged.events[0].value = 3;
-    insertNoteGroup(chain, merged, true); // a merged group goes after them
-    std::vector<std::tuple<int, int, int>> order;
-    for (const auto& g : chain)
-        order.emplace_back(g.key(), g.startTime().value, g.events[0].value);
-    EXPECT_EQ(order,
-              (std::vector<std::tuple<int, int, int>>{
-                  {59, 500, 1}, {60, 0, 1}, {60, 50, 1}, {60, 50, 2}, {60, 50, 3}, {60, 100, 1}}));
-}
-
 TEST_F(NoteStart, UncoveredKeyIsError15WithTrackAndSlot) {
     writePrg("0.PRG", patchLine("C0-B4", "low.wav"));
     TTrackWriter t1, t2;

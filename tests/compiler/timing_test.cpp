@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace zb::compiler {
 namespace {
 
 // A state with one record whose chain holds one noteStart per tick given.
 TCompileState stateWithTicks(std::int16_t division, std::vector<tempoEntry> tempo,
-                             std::initializer_list<int> ticks) {
+                             const std::vector<int>& ticks) {
     TCompileState state;
     state.division = division;
     state.tempoMap = std::move(tempo);
@@ -29,46 +31,33 @@ std::vector<int> times(const TCompileState& state) {
     return out;
 }
 
-TEST(Timing, QuarterNoteDivisionAtTheDefaultTempo) {
-    auto state = stateWithTicks(96, {}, {96, 48, 1, 0});
-    computeTiming(state);
-    EXPECT_EQ(times(state), (std::vector<int>{500, 250, 5, 0}));
-    EXPECT_EQ(state.songLengthMs, 500);
-}
-
-TEST(Timing, TempoEntriesStretchTheirPartOfTheSong) {
-    auto state = stateWithTicks(480, {{0, 600000}}, {480});
-    computeTiming(state);
-    EXPECT_EQ(times(state), std::vector<int>{600});
-
-    state = stateWithTicks(480, {{960, 1000000}}, {480, 960, 1440});
-    computeTiming(state);
-    EXPECT_EQ(times(state), (std::vector<int>{500, 1000, 2000}));
-
-    // Entries at one tick make stretches of length 0: the last one read holds from there on.
-    state = stateWithTicks(480, {{480, 100000}, {480, 1000000}}, {480, 960});
-    computeTiming(state);
-    EXPECT_EQ(times(state), (std::vector<int>{500, 1500}));
-}
-
-TEST(Timing, SmpteDivision) {
-    // 0xE728: 25 frames per second, 40 ticks per frame.
-    auto state = stateWithTicks(static_cast<std::int16_t>(0xE728), {}, {1000, 3});
-    computeTiming(state);
-    EXPECT_EQ(times(state), (std::vector<int>{1000, 3}));
-    state = stateWithTicks(static_cast<std::int16_t>(0xE728), {{0, 250000}}, {1000});
-    computeTiming(state);
-    EXPECT_EQ(times(state), std::vector<int>{500});
-}
-
-TEST(Timing, HalvesRoundToEvenOnTheExactValue) {
-    auto state = stateWithTicks(1, {{0, 500}}, {1, 3, 5});
-    computeTiming(state);
-    EXPECT_EQ(times(state), (std::vector<int>{0, 2, 2}));
-    // 25/24 ms a tick: 62.5 and 187.5 ms, which summed in floating point may miss the half.
-    state = stateWithTicks(480, {}, {60, 180});
-    computeTiming(state);
-    EXPECT_EQ(times(state), (std::vector<int>{62, 188}));
+// Ticks through a division and a tempo map to milliseconds, each rounded on its exact value.
+TEST(Timing, EachDivisionAndTempoMapGivesItsMilliseconds) {
+    constexpr auto smpte25x40 = static_cast<std::int16_t>(0xE728);
+    struct TCase {
+        std::int16_t division;
+        std::vector<tempoEntry> tempo;
+        std::vector<int> ticks;
+        std::vector<int> ms;
+    };
+    const std::vector<TCase> cases = {
+        {96, {}, {96, 48, 1, 0}, {500, 250, 5, 0}},
+        {480, {{0, 600000}}, {480}, {600}},
+        {480, {{960, 1000000}}, {480, 960, 1440}, {500, 1000, 2000}},
+        // Entries at one tick make stretches of length 0: the last one read holds from there on.
+        {480, {{480, 100000}, {480, 1000000}}, {480, 960}, {500, 1500}},
+        {smpte25x40, {}, {1000, 3}, {1000, 3}},
+        {smpte25x40, {{0, 250000}}, {1000}, {500}},
+        // Halves go to even; 62.5 and 187.5 ms summed in floating point may miss the half.
+        {1, {{0, 500}}, {1, 3, 5}, {0, 2, 2}},
+        {480, {}, {60, 180}, {62, 188}},
+    };
+    for (const auto& c : cases) {
+        auto state = stateWithTicks(c.division, c.tempo, c.ticks);
+        computeTiming(state);
+        EXPECT_EQ(times(state), c.ms) << "division " << c.division;
+        EXPECT_EQ(state.songLengthMs, *std::max_element(c.ms.begin(), c.ms.end()));
+    }
 }
 
 TEST(Timing, DivisionsWithoutATickLength) {
@@ -131,37 +120,37 @@ protected:
     }
 };
 
-TEST_F(RedundantEvents, SameTimeOrSameValueRemovesTheFirst) {
-    const auto out = sweep({{0, noteStart, 60, 100, 0},
-                            {10, volume, 60, 80, 0},
-                            {10, volume, 60, 90, 0},
-                            {20, volume, 60, 90, 0},
-                            {30, pan, 60, 90, 0},
-                            {40, noteEnd, 60, 64, 0}});
-    ASSERT_EQ(out.size(), 4u);
-    EXPECT_EQ(out[1].time.value, 20);
-    EXPECT_EQ(out[1].value, 90);
-    EXPECT_EQ(out[2].kind, pan);
-}
-
-TEST_F(RedundantEvents, SweepsRepeatUntilNothingMoreGoes) {
-    // Removing the middle volume makes the first one redundant in the next sweep.
-    const auto out = sweep({{0, noteStart, 60, 100, 0},
-                            {5, volume, 60, 5, 0},
-                            {10, volume, 60, 6, 0},
-                            {10, volume, 60, 5, 0},
-                            {40, noteEnd, 60, 64, 0}});
-    ASSERT_EQ(out.size(), 3u);
-    EXPECT_EQ(out[1].time.value, 10);
-    EXPECT_EQ(out[1].value, 5);
-}
-
-TEST_F(RedundantEvents, FirstAndLastEventsStay) {
-    const auto out = sweep({{0, volume, 60, 1, 0}, {0, volume, 60, 1, 0}, {0, volume, 60, 1, 0}});
-    ASSERT_EQ(out.size(), 2u);
-    // The first matches its successor but is never removed; the middle one differs by key.
-    const auto keys = sweep({{0, volume, 61, 1, 0}, {0, volume, 61, 1, 0}, {0, volume, 60, 1, 0}});
-    EXPECT_EQ(keys.size(), 3u);
+// An event followed by one of its kind and key at its time or of its value goes; sweeps repeat
+// until nothing more goes; the first and the last event of a chain stay.
+TEST_F(RedundantEvents, EachChainKeepsItsEvents) {
+    struct TCase {
+        std::vector<TRaw> chain;
+        std::vector<std::int32_t> kept; // the times of what stays
+    };
+    const std::vector<TCase> cases = {
+        {{{0, noteStart, 60, 100, 0},
+          {10, volume, 60, 80, 0},
+          {10, volume, 60, 90, 0},
+          {20, volume, 60, 90, 0},
+          {30, pan, 60, 90, 0},
+          {40, noteEnd, 60, 64, 0}},
+         {0, 20, 30, 40}},
+        // Removing the middle volume makes the first one redundant in the next sweep.
+        {{{0, noteStart, 60, 100, 0},
+          {5, volume, 60, 5, 0},
+          {10, volume, 60, 6, 0},
+          {10, volume, 60, 5, 0},
+          {40, noteEnd, 60, 64, 0}},
+         {0, 10, 40}},
+        {{{0, volume, 60, 1, 0}, {1, volume, 60, 1, 0}, {2, volume, 60, 1, 0}}, {0, 2}},
+        {{{0, volume, 61, 1, 0}, {1, volume, 61, 1, 0}, {2, volume, 60, 1, 0}}, {0, 1, 2}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::int32_t> kept;
+        for (const auto& e : sweep(c.chain))
+            kept.push_back(e.time.value);
+        EXPECT_EQ(kept, c.kept) << c.chain.size() << " events";
+    }
 }
 
 } // namespace

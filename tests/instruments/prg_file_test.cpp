@@ -54,7 +54,7 @@ private:
     std::string text_;
 };
 
-// How a text splits into lines, in memory and from a stream: CR ends a line, an LF after it
+// How a text splits into lines: CR ends a line, an LF after it
 // belongs to the line end, an LF alone stays in the line, a final line end adds no empty line,
 // Ctrl-Z ends the file (after the line it is in), NUL bytes are ordinary.
 TEST(PrgSplit, EachTextGivesItsLines) {
@@ -84,8 +84,7 @@ TEST(PrgSplit, EachTextGivesItsLines) {
         {"a\0b\r\0\r"s, {"a\0b"s, "\0"s}},
     };
     for (const auto& [text, lines] : cases) {
-        EXPECT_EQ(splitPrgLines(text), lines) << "in memory";
-        EXPECT_EQ(readLines(text), lines) << "from a stream";
+        EXPECT_EQ(readLines(text), lines);
     }
 }
 
@@ -102,7 +101,6 @@ TEST(PrgSplit, LineEndsAcrossReadPiecesAreSeenWhole) {
     expected.emplace_back(300000, 'z');
     text += expected.back() + "\r";
     EXPECT_EQ(readLines(text), expected);
-    EXPECT_EQ(splitPrgLines(text), expected);
 }
 
 TEST(PrgSplit, ReadingStopsWhenTheCallbackDeclines) {
