@@ -180,6 +180,11 @@ private:
     bool somethingLoaded() const;
     void dispatchClick(TControl control);
     void putDown(TControl control);
+    // Running: pause and stop usable, seeking and eject not; stopped: the other way round, with
+    // stop left as it is.
+    void enableTransport(bool running);
+    // The volume and balance counters into the engine's multipliers.
+    void applyVolume() const;
     void setStatus(const std::string& text);
     std::string entryName(int entry) const;
 

@@ -180,22 +180,21 @@ void TmainForm::showProgress() {
     view.repaint();
 }
 
-void TmainForm::volumeUpDownClick() {
-    const Real volume = display.volumePosition * 0.1L;
-    const Real balance = display.balancePosition * 0.02L;
+void TmainForm::applyVolume() const {
     if (synth())
-        synth()->changeVolume(volume, balance);
+        synth()->changeVolume(display.volumePosition * 0.1L, display.balancePosition * 0.02L);
+}
+
+void TmainForm::volumeUpDownClick() {
+    applyVolume();
     char text[16];
-    std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(volume));
+    std::snprintf(text, sizeof text, "%3.1f", static_cast<double>(display.volumePosition * 0.1L));
     display.volumeText = text;
     view.repaint();
 }
 
 void TmainForm::balanceUpDownClick() {
-    const Real volume = display.volumePosition * 0.1L;
-    const Real balance = display.balancePosition * 0.02L;
-    if (synth())
-        synth()->changeVolume(volume, balance);
+    applyVolume();
     display.balanceGaugeValue = display.balancePosition;
     view.repaint();
 }

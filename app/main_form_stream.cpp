@@ -111,10 +111,7 @@ void TmainForm::TimerTimer() {
             putDown(TControl::stopBtn);
             setStatus("MCI stopped. Click [E]ject to unload WAV.");
             mayClose = true;
-            display.enable(TControl::ejectBtn);
-            display.enable(TControl::backwardBtn);
-            display.enable(TControl::forwardBtn);
-            display.disable(TControl::pauseBtn);
+            enableTransport(false);
             advance();
         }
         break;

@@ -11,6 +11,14 @@ namespace {
 constexpr std::int64_t kBytesPerFrame = 4;
 } // namespace
 
+void TmainForm::enableTransport(bool running) {
+    display.enable(TControl::pauseBtn, running);
+    if (running)
+        display.enable(TControl::stopBtn);
+    for (const TControl c : {TControl::backwardBtn, TControl::forwardBtn, TControl::ejectBtn})
+        display.enable(c, !running);
+}
+
 bool TmainForm::somethingLoaded() const {
     return synth() != nullptr || mediaPlayer.isOpen();
 }
@@ -37,11 +45,7 @@ void TmainForm::playBtnClick() {
             synth()->playPos = 0;
             synth()->sync();
         }
-        display.enable(TControl::pauseBtn);
-        display.enable(TControl::stopBtn);
-        display.disable(TControl::backwardBtn);
-        display.disable(TControl::forwardBtn);
-        display.disable(TControl::ejectBtn);
+        enableTransport(true);
         playIt();
         return;
     }
@@ -60,11 +64,7 @@ void TmainForm::playBtnClick() {
 void TmainForm::startMediaPlayer() {
     showProgress();
     paused = stopped = busy = false;
-    display.enable(TControl::pauseBtn);
-    display.enable(TControl::stopBtn);
-    display.disable(TControl::backwardBtn);
-    display.disable(TControl::forwardBtn);
-    display.disable(TControl::ejectBtn);
+    enableTransport(true);
     mediaPlayer.play();
     shell.setTimer(true);
     view.repaint();
@@ -196,11 +196,7 @@ void TmainForm::playIt() {
     synth()->continueRecording = paused;
     synth()->start();
     stopped = paused = false;
-    display.disable(TControl::ejectBtn);
-    display.disable(TControl::backwardBtn);
-    display.disable(TControl::forwardBtn);
-    display.enable(TControl::pauseBtn);
-    display.enable(TControl::stopBtn);
+    enableTransport(true);
     busy = false;
     view.repaint();
     // A device that refuses the first buffers would never report one back: nothing would move.
@@ -269,10 +265,7 @@ void TmainForm::stopBtnClick() {
         shell.beep();
     }
     mayClose = true;
-    display.enable(TControl::ejectBtn);
-    display.enable(TControl::backwardBtn);
-    display.enable(TControl::forwardBtn);
-    display.disable(TControl::pauseBtn);
+    enableTransport(false);
     view.repaint();
 }
 

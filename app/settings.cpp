@@ -78,14 +78,20 @@ void setDefaultDirectories(TOptions& options, const std::string& homePath) {
     options.playlistDirectory = homePath + "ZbL";
 }
 
-bool readSiblingSettings(const std::string& path, TOptions& options) {
-    CSimpleIniA ini;
-    if (!loadIni(path, ini))
-        return false;
+namespace {
+void readSongDirectories(const CSimpleIniA& ini, TOptions& options) {
     readString(ini, kDirectories, "MID", options.midiDirectory);
     readString(ini, kDirectories, "PRG", options.patchDirectory);
     readString(ini, kDirectories, "WAV", options.sampleDirectory);
     readString(ini, kDirectories, "Song", options.destinationDirectory);
+}
+} // namespace
+
+bool readSiblingSettings(const std::string& path, TOptions& options) {
+    CSimpleIniA ini;
+    if (!loadIni(path, ini))
+        return false;
+    readSongDirectories(ini, options);
     return true;
 }
 
@@ -94,10 +100,7 @@ bool readSettings(const std::string& path, TSettings& settings) {
     if (!loadIni(path, ini))
         return false;
     TOptions& options = settings.options;
-    readString(ini, kDirectories, "MID", options.midiDirectory);
-    readString(ini, kDirectories, "PRG", options.patchDirectory);
-    readString(ini, kDirectories, "WAV", options.sampleDirectory);
-    readString(ini, kDirectories, "Song", options.destinationDirectory);
+    readSongDirectories(ini, options);
     readString(ini, kDirectories, "ZbL", options.playlistDirectory);
     readInt(ini, kPositions, "MainTop", settings.mainPosition.top);
     readInt(ini, kPositions, "MainLeft", settings.mainPosition.left);
