@@ -296,6 +296,10 @@ def key_ranges(rng: random.Random, lo: int = 0, hi: int = 127, gaps: bool = Fals
     return ranges
 
 
+CONTROLLER_VALUES = [(7, [100, 64, 0, 127]), (10, [0, 30, 64, 127]), (11, [0, 127, 90]),
+                     (1, [0, 127, 40]), (64, [0, 127, 64, 63])]
+
+
 def generate(seed: int, out_dir: str) -> dict:
     rng = random.Random(seed)
     prg_dir = os.path.join(out_dir, "prg")
@@ -450,16 +454,9 @@ def generate(seed: int, out_dir: str) -> dict:
                 for _ in range(rng.choice([3, 5, 8] if dense else [0, 0, 1, 2, 4])):
                     ct = rng.choice([t, t, end, rng.randint(t, end + 500)])
                     kind = rng.randrange(9)
-                    if kind == 0:
-                        tb.add(ms(ct), bytes([0xB0 | chn, 7, rng.choice([100, 64, 0, 127])]))
-                    elif kind == 1:
-                        tb.add(ms(ct), bytes([0xB0 | chn, 10, rng.choice([0, 30, 64, 127])]))
-                    elif kind == 2:
-                        tb.add(ms(ct), bytes([0xB0 | chn, 11, rng.choice([0, 127, 90])]))
-                    elif kind == 3:
-                        tb.add(ms(ct), bytes([0xB0 | chn, 1, rng.choice([0, 127, 40])]))
-                    elif kind == 4:
-                        tb.add(ms(ct), bytes([0xB0 | chn, 64, rng.choice([0, 127, 64, 63])]))
+                    if kind < 5:  # volume, pan, expression, modulation, pedal
+                        number, values = CONTROLLER_VALUES[kind]
+                        tb.add(ms(ct), bytes([0xB0 | chn, number, rng.choice(values)]))
                     elif kind == 5:
                         lsb, msb = rng.choice([(0, 0), (127, 127), (0, 64), (0, 32),
                                                (rng.randint(0, 127), rng.randint(0, 127))])
