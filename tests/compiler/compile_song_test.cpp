@@ -55,14 +55,6 @@ TEST_F(CompileSong, MissingPatchGivesExactlyOneMessage) {
     EXPECT_EQ(songLength, -7);
 }
 
-TEST_F(CompileSong, DefaultTo0FallsBackButNamesTheFirstFile) {
-    writePrg("0.PRG",
-             "# fallback\r\nC5 a.wav C5 100 200 0 0 0 0 0 0 0 1 1 0 0 0 0 0 9 -1 -1 x y 1\r\n");
-    compile(oneNoteSong(0, 5), true);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "PRG " + prgDir + "/5.PRG, line #2: Illegal base panpot.");
-}
-
 TEST_F(CompileSong, MissingProgram0WithDefaultTo0NamesProgram0) {
     compile(oneNoteSong(0, 0), true);
     ASSERT_EQ(messages.size(), 1u);
@@ -76,13 +68,6 @@ TEST_F(CompileSong, DrumKitFallsBackToD0) {
     ASSERT_EQ(s.samples.size(), 1u);
     EXPECT_EQ(s.samples[0]->wavName, "kit.wav");
     EXPECT_EQ(s.samples[0]->program, 25);
-}
-
-TEST_F(CompileSong, PatchNamesAreFoundWhateverTheirCase) {
-    writePrg("d25.prg", patchLine("C0-G10", "kit.wav"));
-    TCompileState& s = read(oneNoteSong(9, 25));
-    EXPECT_EQ(s.errorCode, 0);
-    EXPECT_EQ(s.samples.size(), 1u);
 }
 
 TEST_F(CompileSong, ProgramChangeReusesALoadedTableWithoutReadingTheFileAgain) {
@@ -99,32 +84,6 @@ TEST_F(CompileSong, ProgramChangeReusesALoadedTableWithoutReadingTheFileAgain) {
     EXPECT_EQ(state.samples[0]->notes.size(), 2u);
 }
 
-TEST_F(CompileSong, ProgramChangeToAnUnloadedProgramEmptiesTheSlot) {
-    writePrg("3.PRG", patchLine("C0-G10", "three.wav"));
-    writePrg("4.PRG", patchLine("C0-G10", "four.wav"));
-    read(writeTracks({TTrackWriter{}
-                          .program(0, 0, 3)
-                          .on(0, 0, 60, 100)
-                          .program(0, 0, 4)
-                          .program(0, 1, 3)
-                          .end(10)}));
-    ASSERT_EQ(state.errorCode, 0);
-    EXPECT_FALSE(state.slot(1).slotLoaded);
-    EXPECT_EQ(state.slot(1).entryCount(60), 0);
-    EXPECT_EQ(state.slot(1).slotProgram, 4);
-    EXPECT_FALSE(state.slot(2).slotLoaded); // program 3 is no longer loaded anywhere
-}
-
-TEST_F(CompileSong, DrumFlagMustMatchForReuse) {
-    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
-    writePrg("D0.PRG", patchLine("C0-G10", "kit.wav"));
-    read(
-        writeTracks({TTrackWriter{}.on(0, 0, 60, 100).program(0, 9, 0).on(0, 9, 60, 100).end(10)}));
-    ASSERT_EQ(state.errorCode, 0);
-    ASSERT_EQ(state.samples.size(), 2u);
-    EXPECT_EQ(state.samples[1]->wavName, "kit.wav");
-}
-
 TEST_F(CompileSong, SongWithoutNotesGivesNoMessageAndNoSamples) {
     writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
     compile(writeTracks({TTrackWriter{}.cc(0, 0, 7, 100).end(96)}));
@@ -139,21 +98,6 @@ TEST_F(CompileSong, FailureLeavesTheCallersSongAndLengthAlone) {
     ASSERT_EQ(messages, std::vector<std::string>{"Can not open MIDI file."});
     EXPECT_EQ(song.size(), 1u);
     EXPECT_EQ(songLength, -7);
-}
-
-TEST_F(CompileSong, KeyNamesInMessages) {
-    EXPECT_EQ(noteName(60), "c5");
-    EXPECT_EQ(noteName(61), "c#5");
-    EXPECT_EQ(noteName(0), "c0");
-    EXPECT_EQ(noteName(127), "g10");
-}
-
-TEST_F(CompileSong, LineErrorPrefixesCarryTheLineNumber) {
-    writePrg("0.PRG", "\r\n# one\r\n   # two\r\nC5-B4 a.wav C5 1 0 0 0 0 0 0 0 0 1 1 0 0 0 0 0 9 "
-                      "-1 -1 x y 1\r\n");
-    compile(oneNoteSong());
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "PRG " + prgDir + "/0.PRG, line #4: Illegal key range code.");
 }
 
 } // namespace
@@ -177,14 +121,6 @@ TEST_F(CompileSong, SuccessHandsOverSamplesSongAndLength) {
     EXPECT_TRUE(samples[0]->notes.empty());
     EXPECT_TRUE(samples[0]->events.empty());
     EXPECT_EQ(song[1]->events[1].time, 88200);
-}
-
-TEST_F(CompileSong, ZeroDivisionIsRefusedWithTheHeader) {
-    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
-    zb::test::TMidiWriter midi;
-    midi.header(1, 1, 0).track(TTrackWriter{}.on(0, 0, 60, 100).end(96).data);
-    compile(writeMidi(midi));
-    EXPECT_EQ(codes, std::vector<std::int32_t>{13});
 }
 
 } // namespace

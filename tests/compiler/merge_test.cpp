@@ -25,17 +25,6 @@ std::unique_ptr<TSampleRec> record(const std::string& wav, int baseKey,
     return r;
 }
 
-TEST(Merge, NameCaseOrOneRealFieldKeepRecordsApart) {
-    TCompileState state;
-    state.samples.push_back(record("a.wav", 60, {{60, 0}}));
-    state.samples.push_back(record("A.wav", 60, {{60, 0}}));
-    auto c = record("a.wav", 60, {{60, 0}});
-    c->sustainSlope = -0.0001L;
-    state.samples.push_back(std::move(c));
-    mergeSampleRecords(state);
-    EXPECT_EQ(state.samples.size(), 3u);
-}
-
 TEST(Merge, ShiftedKeysMayLeaveTheKeyboard) {
     TCompileState state;
     state.samples.push_back(record("a.wav", 0, {{0, 0}}));

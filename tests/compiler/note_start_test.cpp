@@ -35,30 +35,6 @@ protected:
     }
 };
 
-TEST_F(NoteStart, ReleaseValuesOfNoteOnZeroAndThePedal) {
-    EXPECT_EQ(groups(TTrackWriter{}.on(0, 0, 60, 100).on(480, 0, 60, 0).end())[0].events[1].value,
-              64);
-    EXPECT_EQ(groups(TTrackWriter{}.cc(0, 0, 64, 127).on(0, 0, 60, 100).on(480, 0, 60, 0).end())[0]
-                  .events[1]
-                  .value,
-              21);
-    EXPECT_EQ(
-        groups(TTrackWriter{}.cc(0, 0, 64, 64).on(0, 0, 60, 100).off(480, 0, 60, 100).end())[0]
-            .events[1]
-            .value,
-        33);
-    // The pedal counts as it stood at the note-on; a later release does not matter.
-    const auto& g = groups(TTrackWriter{}
-                               .cc(0, 0, 64, 100)
-                               .on(0, 0, 60, 100)
-                               .cc(10, 0, 64, 0)
-                               .on(240, 0, 60, 90)
-                               .end(240));
-    ASSERT_EQ(g.size(), 2u);
-    EXPECT_EQ(g[0].events.back().value, 42); // cut by a repeated key under the pedal
-    EXPECT_EQ(g[1].events.back().value, 64); // end of track
-}
-
 TEST_F(NoteStart, ChunkEndWithoutAnyEndGivesNeutralRelease) {
     TTrackWriter t;
     t.on(0, 0, 60, 100).cc(300, 0, 7, 90);
@@ -68,17 +44,6 @@ TEST_F(NoteStart, ChunkEndWithoutAnyEndGivesNeutralRelease) {
     EXPECT_EQ(
         eventsOf(g[0]),
         (std::vector<Ev>{{0, noteStart, 60, 100}, {300, volume, 60, 90}, {300, noteEnd, 60, 64}}));
-}
-
-TEST_F(NoteStart, UncoveredKeyIsError15WithTrackAndSlot) {
-    writePrg("0.PRG", patchLine("C0-B4", "low.wav"));
-    TTrackWriter t1, t2;
-    t1.end();
-    t2.on(0, 9, 61, 100).end();
-    grid.clear();
-    read(writeTracks({t1, t2}));
-    EXPECT_EQ(state.errorCode, 15);
-    EXPECT_EQ(errorMessage(state), "Note c#5 not assigned to in MIDI Track:Channel 2:10.");
 }
 
 TEST_F(NoteStart, KeyByteAbove127IsError15) {
