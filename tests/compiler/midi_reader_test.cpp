@@ -3,13 +3,11 @@
 namespace zb::compiler::test {
 namespace {
 
-using zb::test::TMidiWriter;
 using zb::test::TTrackWriter;
 
 class MidiReader : public CompileFixture {
 protected:
     MidiReader() { writePrg("0.PRG", patchLine("C0-G10", "piano.wav")); }
-    std::int32_t errorOf(const TMidiWriter& midi) { return read(writeMidi(midi)).errorCode; }
 };
 
 TEST_F(MidiReader, MissingFileIsError11) {

@@ -1,8 +1,6 @@
 #include "compile_fixture.h"
 #include "compiler/note_start.h"
 
-#include <tuple>
-
 namespace zb::compiler::test {
 namespace {
 
@@ -26,13 +24,6 @@ std::vector<Ev> eventsOf(const TNoteGroup& g) {
 class NoteStart : public CompileFixture {
 protected:
     NoteStart() { writePrg("0.PRG", patchLine("C0-G10", "piano.wav")); }
-    // The note groups of the only sample record after reading one track.
-    const std::vector<TNoteGroup>& groups(const TTrackWriter& t) {
-        read(writeTracks({t}));
-        EXPECT_EQ(state.errorCode, 0) << errorMessage(state);
-        EXPECT_EQ(state.samples.size(), 1u);
-        return state.samples.at(0)->notes;
-    }
 };
 
 TEST_F(NoteStart, ChunkEndWithoutAnyEndGivesNeutralRelease) {

@@ -597,13 +597,11 @@ def break_midi(rng, hdr, bodies, fmt, ntracks, division) -> bytes:
 class SampleFile:
     """A generated sample file: what the PRG lines need to know of it."""
 
-    def __init__(self, fname, ref_name, rate, frames, valid=True, fail_kind=None):
+    def __init__(self, fname, ref_name, rate, frames):
         self.fname = fname          # path relative to the case directory
         self.ref_name = ref_name    # the name a PRG line uses for it
         self.rate = rate            # rate written in the file
         self.frames = frames        # source frames in the data chunk
-        self.valid = valid
-        self.fail_kind = fail_kind
 
 
 def _waveform(rng: random.Random, n: int, bits: int):
@@ -762,7 +760,7 @@ def gen_wavs(rng: random.Random, case_dir: str, fail: bool):
         fail_kind = None
         if i == fail_index:
             fail_kind = rng.choice(FAIL_KINDS)
-        sfile = SampleFile(fname, ref, rate, frames, fail_kind is None, fail_kind)
+        sfile = SampleFile(fname, ref, rate, frames)
         sample_files.append(sfile)
         if fail_kind == "missing":
             continue
