@@ -110,7 +110,11 @@ void TmainForm::FormActivate() {
             loadDemoPlaylist(playList, options.playlistDirectory, options.midiDirectory);
         firstStart = false;
     }
+    // A message the user has not acted on yet stays in the status line.
+    const std::string message = display.status;
     initTrackDisplay();
+    if (messageShown)
+        setStatus(message);
     if (first && settingsMovedAway)
         setStatus("Settings are kept in " + settingsPath + " (the program's folder is read-only)");
     if (!fileExists(homePath + "No banners!")) {
@@ -232,6 +236,7 @@ void TmainForm::dispatchClick(TControl control) {
 }
 
 void TmainForm::buttonClick(TControl control) {
+    messageShown = false;
     if (!display.isEnabled(control))
         return;
     // A transport button stays down when clicked again; every other toggle flips.
@@ -251,6 +256,7 @@ void TmainForm::emulateButtonClick(TControl control) {
 }
 
 void TmainForm::upDownClick(TControl upDown, TUpDownDirection direction) {
+    messageShown = false;
     emulateUpDownClick(upDown, direction);
 }
 
@@ -271,6 +277,7 @@ void TmainForm::emulateUpDownClick(TControl upDown, TUpDownDirection direction) 
 }
 
 void TmainForm::FormKeyUp(int key) {
+    messageShown = false;
     key &= 0xFF;
     if (key >= '1' && key <= '9') {
         emulateButtonClick(trackButton(key - '0'));
@@ -348,6 +355,7 @@ void TmainForm::FormKeyUp(int key) {
 }
 
 void TmainForm::filesDropped(const std::vector<std::string>& files) {
+    messageShown = false;
     addDroppedFiles(playList, files);
     if (playList.modified)
         initTrackDisplay();

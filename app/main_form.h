@@ -49,7 +49,8 @@ enum class TUpDownDirection { next, previous };
 // The player: settings, playlist and the playback controller behind the main window.
 //
 // Everything runs on the window's thread. Buffer-done notifications of the audio device arrive
-// there as calls of bufferDone; the media player of WAV entries is polled once a second by
+// there as calls of bufferDone, its ticks as calls of streamTick; the media player of WAV
+// entries is polled once a second by
 // TimerTimer. The display state (display) is the only thing the window draws. Ownership: the
 // output buffers, the settings, the playlist and the loaded song (its sample records and the
 // TSynth, which owns the compiled song and is released before the sample records it reads)
@@ -115,12 +116,15 @@ public:
 
     // The device handed a buffer back; the advance message after an entry ended.
     void bufferDone();
+    // The device has played a little more: the clock follows what is heard.
+    void streamTick();
     void advance();
 
     // Display operations.
     void initTrackDisplay();
     void updateTrackDisplay();
-    void showProgress();
+    // The clock and the gauge from the position heard; whenMoved: redrawn only if they moved.
+    void showProgress(bool whenMoved = false);
     void volControlsEnable();
     void volControlsDisable();
 
@@ -169,6 +173,12 @@ public:
 
 private:
     void playIt();
+    void resumeIt(); // the paused song goes on where it is heard
+    // The device failed while playing: "waveOut device error!", and the window closes.
+    void deviceFailed();
+    bool deviceFailureShown = false;
+    // The status line holds a failure the user has not acted on yet (a click, a key, a drop).
+    bool messageShown = false;
     void killSynthAndSamples();
     void terminate();
     void loadAndPlay();

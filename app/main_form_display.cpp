@@ -157,11 +157,11 @@ void TmainForm::updateTrackDisplay() {
     setStatus(entry);
 }
 
-void TmainForm::showProgress() {
+void TmainForm::showProgress(bool whenMoved) {
     std::int64_t seconds = 0;
     std::int64_t percent = 0;
     if (synth()) {
-        const Real played = static_cast<Real>(synth()->playPos);
+        const Real played = static_cast<Real>(synth()->heardPos());
         seconds = static_cast<std::int64_t>(roundHalfEven(played * (1 / Real(88200))));
         if (songLength >= 1)
             percent = static_cast<std::int64_t>(roundHalfEven(played * 100 / songLength));
@@ -173,10 +173,14 @@ void TmainForm::showProgress() {
         if (length > 0)
             percent = played * 100 / length;
     }
-    display.positionGauge = static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
+    const int gauge = static_cast<int>(std::clamp<std::int64_t>(percent, 0, 100));
     const auto minutes = static_cast<int>((seconds / 60) % 60);
     const auto secs = static_cast<int>(seconds % 60);
-    display.digits = {minutes / 10, minutes % 10, secs / 10, secs % 10};
+    const std::array<int, 4> digits{minutes / 10, minutes % 10, secs / 10, secs % 10};
+    if (whenMoved && gauge == display.positionGauge && digits == display.digits)
+        return;
+    display.positionGauge = gauge;
+    display.digits = digits;
     view.repaint();
 }
 

@@ -26,9 +26,7 @@ void TmainForm::bufferDone() {
         case synth::TStreamStep::playing:
             break;
         case synth::TStreamStep::deviceFailed:
-            shell.showError("waveOut device error!");
-            mayClose = true;
-            shell.closeMainWindow();
+            deviceFailed();
             break;
         case synth::TStreamStep::ended:
             terminate();
@@ -40,6 +38,25 @@ void TmainForm::bufferDone() {
         if (++returnedBuffers == 3)
             advance();
     }
+}
+
+void TmainForm::streamTick() {
+    if (!synth() || stopped)
+        return;
+    if (synth()->deviceError)
+        deviceFailed();
+    else
+        showProgress(true);
+}
+
+void TmainForm::deviceFailed() {
+    // Told once: the window closes.
+    if (mayClose && deviceFailureShown)
+        return;
+    deviceFailureShown = true;
+    shell.showError("waveOut device error!");
+    mayClose = true;
+    shell.closeMainWindow();
 }
 
 void TmainForm::terminate() {

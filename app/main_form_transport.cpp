@@ -39,6 +39,11 @@ void TmainForm::playBtnClick() {
         return;
     busy = true;
 
+    if (synth() && paused) {
+        // A paused song goes on where it is heard, as Pause does the second time.
+        resumeIt();
+        return;
+    }
     if (synth()) {
         synth()->sync();
         if (synth()->playPos >= songLength || display.isDown(TControl::introBtn)) {
@@ -71,6 +76,7 @@ void TmainForm::startMediaPlayer() {
 }
 
 void TmainForm::failLoad() {
+    messageShown = true;
     stopped = mayClose = true;
     paused = busy = false;
     putDown(TControl::stopBtn);
@@ -134,7 +140,8 @@ bool TmainForm::loadMidi(const std::string& entry) {
     }
     mayClose = false;
     if (const auto opened = loaded.openEngine(
-            waveOut, [this](int) { bufferDone(); }, options.waveOutDevice, *buffers);
+            waveOut, [this](int) { bufferDone(); }, options.waveOutDevice, *buffers,
+            [this] { streamTick(); });
         !opened.ok()) {
         shell.showError(opened.message);
         setStatus(opened.message);
@@ -145,7 +152,10 @@ bool TmainForm::loadMidi(const std::string& entry) {
     synth()->recordFileName = appendBackslash(options.destinationDirectory) +
                               changeFileExt(extractFileName(entry), ".WAV");
     synth()->recording = display.isDown(TControl::recordBtn);
-    synth()->recorder.onError = [this](const std::string& text) { setStatus(text); };
+    synth()->recorder.onError = [this](const std::string& text) {
+        setStatus(text);
+        messageShown = true;
+    };
     if (muted)
         synth()->mute();
 
@@ -192,19 +202,14 @@ void TmainForm::playIt() {
     shell.processMessages();
     if (!synth())
         return;
-    // A start out of a pause goes on with the recording made so far.
-    synth()->continueRecording = paused;
     synth()->start();
     stopped = paused = false;
     enableTransport(true);
     busy = false;
     view.repaint();
     // A device that refuses the first buffers would never report one back: nothing would move.
-    if (synth()->deviceError) {
-        shell.showError("waveOut device error!");
-        mayClose = true;
-        shell.closeMainWindow();
-    }
+    if (synth()->deviceError)
+        deviceFailed();
 }
 
 void TmainForm::pauseBtnClick() {
@@ -231,15 +236,26 @@ void TmainForm::pauseBtnClick() {
             shell.beep();
         }
     } else if (!paused) {
-        synth()->stop();
+        synth()->pause();
         putDown(TControl::pauseBtn);
         setStatus("Playback paused. Click P[a]use to resume.");
         paused = true;
         stopped = false;
+        showProgress();
     } else {
-        playIt();
+        resumeIt();
+        return;
     }
     busy = false;
+    view.repaint();
+}
+
+void TmainForm::resumeIt() {
+    putDown(TControl::playBtn);
+    setStatus("Playing " + currentSong);
+    synth()->resume();
+    stopped = paused = busy = false;
+    enableTransport(true);
     view.repaint();
 }
 

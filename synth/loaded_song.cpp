@@ -6,10 +6,12 @@
 namespace zb::synth {
 
 TLoadError TLoadedSong::openEngine(AudioOutput& device, AudioOutput::TBufferDone onBufferDone,
-                                   int deviceNumber, TOutputBuffers& buffers) {
+                                   int deviceNumber, TOutputBuffers& buffers,
+                                   AudioOutput::TTick onTick) {
     engine_.reset();
     try {
-        engine_ = std::make_unique<TSynth>(device, std::move(onBufferDone), deviceNumber, buffers);
+        engine_ = std::make_unique<TSynth>(device, std::move(onBufferDone), deviceNumber, buffers,
+                                           std::move(onTick));
     } catch (const std::bad_alloc&) {
         return {TLoadFailure::memory, "Memory allocation error!"};
     }

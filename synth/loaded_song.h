@@ -49,7 +49,8 @@ public:
 
     // Creates the engine, which opens the device and prepares the buffers.
     TLoadError openEngine(AudioOutput& device, AudioOutput::TBufferDone onBufferDone,
-                          int deviceNumber, TOutputBuffers& buffers);
+                          int deviceNumber, TOutputBuffers& buffers,
+                          AudioOutput::TTick onTick = {});
     // Compiles fileName; the compiled song goes to the engine, now or when it is opened.
     TLoadError compile(const std::string& fileName, const TSongSettings& settings);
     // Loads the samples of the compiled song and connects the engine's voices to them.

@@ -1,12 +1,16 @@
 #include "synth/null_audio_output.h"
 
+#include <algorithm>
+
 namespace zb::synth {
 
-bool NullAudioOutput::open(int, TBufferDone onBufferDone) {
+bool NullAudioOutput::open(int, TBufferDone onBufferDone, TTick tick) {
     if (failOpen)
         return false;
     onDone = std::move(onBufferDone);
+    onTick = std::move(tick);
     isOpen = true;
+    playedBytes = 0;
     return true;
 }
 
@@ -22,27 +26,67 @@ void NullAudioOutput::unprepare(int buffer) {
         buffers[buffer - 1] = {};
 }
 
-bool NullAudioOutput::write(int buffer) {
+bool NullAudioOutput::write(int buffer, std::size_t ready) {
     if (!isOpen || failWrites || buffer < 1 || buffer > 3)
         return false;
-    queue.push_back(buffer);
+    ready = std::min(ready, buffers[buffer - 1].size());
+    if (!queue.empty() && queue.back().buffer == buffer &&
+        queue.back().ready < buffers[buffer - 1].size())
+        queue.back().ready = std::max(queue.back().ready, ready);
+    else
+        queue.push_back({buffer, ready});
     return true;
+}
+
+std::int64_t NullAudioOutput::playBytes(std::int64_t bytes) {
+    std::int64_t done = 0;
+    // What a reset handed back comes back one buffer a call, before anything is played.
+    const bool unheard = !queue.empty() && queue.front().unheard;
+    while (!queue.empty() && !paused && !unheard) {
+        auto& head = queue.front();
+        if (head.unheard)
+            break;
+        const auto n = std::min<std::int64_t>(bytes - done,
+                                              static_cast<std::int64_t>(head.ready - head.played));
+        head.played += static_cast<std::size_t>(n);
+        done += n;
+        playedBytes += n;
+        if (head.played < buffers[head.buffer - 1].size())
+            break; // out of bytes to play, or the rest of the buffer is not ready yet
+        const int buffer = head.buffer;
+        queue.pop_front();
+        ++returned;
+        if (onDone)
+            onDone(buffer);
+    }
+    if (unheard) {
+        const int buffer = queue.front().buffer;
+        queue.pop_front();
+        ++returned;
+        if (onDone)
+            onDone(buffer);
+    }
+    tick();
+    return done;
 }
 
 bool NullAudioOutput::returnOldest() {
     if (queue.empty())
         return false;
-    const int buffer = queue.front();
-    queue.pop_front();
-    if (onDone)
-        onDone(buffer);
-    return true;
+    const auto& head = queue.front();
+    const auto before = returned;
+    playBytes(static_cast<std::int64_t>(buffers[head.buffer - 1].size() - head.played));
+    return returned != before;
 }
 
 void NullAudioOutput::reset() {
     // A real device hands every queued buffer back at once, but its notifications reach the
     // owner later, through its event loop. Here they stay queued until the owner asks for them,
     // which keeps that order without calling back into the owner while it is resetting.
+    for (auto& q : queue)
+        q.unheard = true;
+    playedBytes = 0;
+    paused = false;
 }
 
 void NullAudioOutput::close() {

@@ -20,19 +20,15 @@ TRecorder::~TRecorder() {
     close();
 }
 
-void TRecorder::begin(const std::string& fileName, std::int64_t renderPos, bool continuing) {
+void TRecorder::begin(const std::string& fileName) {
     close();
     failed_ = false;
-    const bool sameFile = fileName == fileName_;
     fileName_ = fileName;
-    if (continuing && sameFile && origin_ >= 0 && renderPos >= origin_ && reopen(renderPos))
-        return;
     // A fresh installation has no record folder yet; one that cannot be made shows as the
     // record file's own error below.
     std::error_code ec;
     if (const auto dir = std::filesystem::path(fileName_).parent_path(); !dir.empty())
         std::filesystem::create_directories(dir, ec);
-    origin_ = renderPos;
     {
         compiler::TFastFile file(fileName_, true, false);
         if (!file.opened()) {
@@ -53,23 +49,6 @@ void TRecorder::begin(const std::string& fileName, std::int64_t renderPos, bool 
         close();
         fail(error);
     }
-}
-
-bool TRecorder::reopen(std::int64_t renderPos) {
-    // The file holds the stream from origin_ on; whatever lies past renderPos (rendered ahead of
-    // what was heard) is cut, so the resumed stream follows without a gap or a repeat.
-    const std::int64_t keep = kHeader + (renderPos - origin_);
-    handle_ = std::fopen(fileName_.c_str(), "r+b");
-    if (handle_ == nullptr)
-        return false;
-    const int fd = ::fileno(handle_);
-    if (std::fseek(handle_, 0, SEEK_END) != 0 || std::ftell(handle_) < keep ||
-        ::ftruncate(fd, static_cast<off_t>(keep)) != 0 ||
-        std::fseek(handle_, static_cast<long>(keep), SEEK_SET) != 0 || !updateHeader()) {
-        close();
-        return false;
-    }
-    return true;
 }
 
 void TRecorder::append(std::span<const std::uint8_t> data) {

@@ -22,10 +22,8 @@ public:
     TRecorder& operator=(const TRecorder&) = delete;
     ~TRecorder();
 
-    // Opens fileName for a stream that starts at output position renderPos, making its folder
-    // when it has none yet. continuing: the start resumes a pause, so the file this recorder
-    // began is continued from renderPos instead of being created anew.
-    void begin(const std::string& fileName, std::int64_t renderPos, bool continuing);
+    // Creates fileName for a new stream, making its folder when it has none yet.
+    void begin(const std::string& fileName);
     // Appends one rendered buffer when the file is open.
     void append(std::span<const std::uint8_t> data);
     // Closes the file and writes the header of fileName once more from its final size.
@@ -40,14 +38,12 @@ public:
     TMessageSink onError;
 
 private:
-    bool reopen(std::int64_t renderPos);
     bool updateHeader();
     void close();
     void fail(int error);
 
     std::string fileName_;
     std::FILE* handle_ = nullptr;
-    std::int64_t origin_ = -1; // renderPos at the start of the file, -1: none yet
     bool failed_ = false;
     int error_ = 0;
 };

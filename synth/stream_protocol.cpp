@@ -3,11 +3,11 @@
 namespace zb::synth {
 
 void bufferPlayed(TSynth& synth) {
-    synth.playPos += kBufferBytes;
+    synth.bufferPlayed();
 }
 
 TStreamStep streamOn(TSynth& synth) {
-    if (synth.activeCount >= 1) {
+    if (!synth.rendered()) {
         synth.play();
         return synth.deviceError ? TStreamStep::deviceFailed : TStreamStep::playing;
     }

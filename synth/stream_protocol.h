@@ -14,8 +14,9 @@ enum class TStreamStep {
 // the player can show the clock and handle its messages between them. First the buffer counts
 // as played (also when a stop returned it early).
 void bufferPlayed(TSynth& synth);
-// Then, while the song runs, the next buffer is rendered as long as voices remain, and once none
-// remain the song ends when playPos reaches renderPos.
+// Then, while the song runs, the next buffer is queued as long as voices remain (it is rendered
+// when the device gets to it), and once nothing is left to render the song ends when playPos
+// reaches renderPos.
 TStreamStep streamOn(TSynth& synth);
 // Both steps; when the song is stopped or paused (running false) returned buffers are only
 // counted.

@@ -12,12 +12,17 @@
 namespace zb::synth {
 
 TSynth::TSynth(AudioOutput& device, AudioOutput::TBufferDone onBufferDone, int deviceNumber,
-               TOutputBuffers& buffers)
-    : waveOut(device), outputBuffers(buffers),
+               TOutputBuffers& buffers, AudioOutput::TTick onTick)
+    : waveOut(device), ownerTick(std::move(onTick)), outputBuffers(buffers),
       mixBuffer(static_cast<std::size_t>(kBlockBytes / kBytesPerFrame) * 2) {
     for (auto& b : outputBuffers)
         b.fill(0);
-    if (!waveOut.open(deviceNumber, std::move(onBufferDone))) {
+    const auto tick = [this] {
+        fill();
+        if (ownerTick)
+            ownerTick();
+    };
+    if (!waveOut.open(deviceNumber, std::move(onBufferDone), tick)) {
         deviceError = true;
         return;
     }
@@ -112,32 +117,70 @@ void TSynth::sync() {
 void TSynth::start() {
     nextBuffer = 1;
     if (recording)
-        recorder.begin(recordFileName, renderPos, continueRecording);
-    while (nextBuffer <= kBufferCount && !deviceError)
-        play();
+        recorder.begin(recordFileName);
+    streamStart = renderPos;
+    playedAtStart = waveOut.played();
+    written = 0;
+    queuedBuffers = unheardReturns = 0;
+    filled = 0;
+    granted = mustRender = kBufferCount;
+    streaming = true;
+    fill();
 }
 
 void TSynth::play() {
-    if (nextBuffer > kBufferCount)
-        nextBuffer = 1;
-    auto& out = outputBuffers[static_cast<std::size_t>(nextBuffer - 1)];
-    render(out);
-    if (recording)
-        recorder.append(out);
-    if (waveOut.write(nextBuffer))
-        ++nextBuffer;
-    else
-        deviceError = true;
+    ++granted;
+    fill();
 }
 
-void TSynth::render(std::span<std::uint8_t, kBufferBytes> out) noexcept {
-    const std::int64_t bufferEnd = renderPos + kBufferBytes;
+void TSynth::fill() {
+    if (!streaming)
+        return;
+    // Pieces are whole blocks from the buffer's start, so that a buffer rendered in pieces is
+    // the buffer rendered whole.
+    const std::int64_t wanted = waveOut.played() - playedAtStart + waveOut.lead();
+    while (written < wanted && !deviceError) {
+        if (filled == 0) {
+            if (granted == 0 || (mustRender == 0 && activeCount == 0))
+                return;
+            if (nextBuffer > kBufferCount)
+                nextBuffer = 1;
+        }
+        const std::int64_t blocks = (wanted - written + kBlockBytes - 1) / kBlockBytes;
+        const auto to = static_cast<std::size_t>(std::min<std::int64_t>(
+            kBufferBytes, static_cast<std::int64_t>(filled) + blocks * kBlockBytes));
+        auto& out = outputBuffers[static_cast<std::size_t>(nextBuffer - 1)];
+        render(out, filled, to);
+        written += static_cast<std::int64_t>(to - filled);
+        if (filled == 0)
+            ++queuedBuffers;
+        filled = to;
+        const bool whole = filled == kBufferBytes;
+        if (whole) {
+            activeCount = static_cast<std::int32_t>(activeVoices.size());
+            renderPos += kBufferBytes;
+            filled = 0;
+            --granted;
+            mustRender = std::max(mustRender - 1, 0);
+            if (recording)
+                recorder.append(out);
+        }
+        if (!waveOut.write(nextBuffer, whole ? kBufferBytes : filled))
+            deviceError = true;
+        else if (whole)
+            ++nextBuffer;
+    }
+}
+
+void TSynth::render(std::span<std::uint8_t, kBufferBytes> out, std::size_t from,
+                    std::size_t to) noexcept {
     // Every voice renders one block before the next block starts, so the block's accumulator
     // stays in the first-level cache while the voices add into it. The sums are wrapping 64-bit
     // additions and each voice's walk resumes exactly where it stopped, so the result is the
     // same as rendering each voice through the whole buffer.
-    std::size_t outOffset = 0;
-    for (std::int64_t blockStart = renderPos; blockStart < bufferEnd;) {
+    const std::int64_t bufferEnd = renderPos + static_cast<std::int64_t>(to);
+    for (std::int64_t blockStart = renderPos + static_cast<std::int64_t>(from);
+         blockStart < bufferEnd;) {
         const std::int64_t blockEnd = std::min(blockStart + kBlockBytes, bufferEnd);
         const auto frames = static_cast<std::size_t>((blockEnd - blockStart) / kBytesPerFrame);
         const auto mix = std::span(mixBuffer).first(2 * frames);
@@ -149,19 +192,52 @@ void TSynth::render(std::span<std::uint8_t, kBufferBytes> out) noexcept {
         // Shrinking keeps the capacity: nothing is freed or allocated.
         activeVoices.erase(activeVoices.begin() + static_cast<std::ptrdiff_t>(kept),
                            activeVoices.end());
-        convertOutput(mix, out.subspan(outOffset, frames * kBytesPerFrame), leftMul, rightMul,
-                      saturate);
-        outOffset += frames * kBytesPerFrame;
+        convertOutput(
+            mix,
+            out.subspan(static_cast<std::size_t>(blockStart - renderPos), frames * kBytesPerFrame),
+            leftMul, rightMul, saturate);
         blockStart = blockEnd;
     }
-    activeCount = static_cast<std::int32_t>(activeVoices.size());
-    renderPos = bufferEnd;
+}
+
+std::int64_t TSynth::heardPos() {
+    if (!streaming)
+        return playPos;
+    const std::int64_t heard =
+        std::clamp<std::int64_t>(waveOut.played() - playedAtStart, 0, written);
+    return streamStart + heard - heard % kBytesPerFrame;
 }
 
 void TSynth::stop() {
+    const std::int64_t heard = heardPos();
     waveOut.reset();
+    if (streaming) {
+        playPos = heard;
+        unheardReturns = queuedBuffers;
+    }
+    streaming = false;
+    granted = mustRender = 0;
+    filled = 0;
     if (recording)
         recorder.finish(recordFileName);
+}
+
+void TSynth::pause() {
+    waveOut.pause();
+}
+
+void TSynth::resume() {
+    waveOut.resume();
+    fill();
+}
+
+void TSynth::bufferPlayed() {
+    if (queuedBuffers > 0)
+        --queuedBuffers;
+    if (unheardReturns > 0)
+        --unheardReturns;
+    else
+        playPos += kBufferBytes;
 }
 
 void TSynth::changeVolume(Real volume, Real balance) {

@@ -7,6 +7,7 @@
 #include "synth/recorder.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -22,18 +23,23 @@ using TOutputBuffers = std::array<std::array<std::uint8_t, kBufferBytes>, kBuffe
 // The synthesizer engine: one instance while a MIDI song is loaded.
 //
 // Threads and lifetime: every operation runs on the owner's thread; buffer-done notifications
-// arrive there too, and the owner answers them with the streaming protocol (count the buffer as
-// played, then play the next one while activeCount >= 1, or end the song once playPos reaches
-// renderPos). TSynth owns the song (voices) and opens, uses and closes the owner's AudioOutput;
-// the sample records, which hold the sample data the voices read, belong to the owner and must
-// outlive the TSynth or be freed together with it. render never allocates; play hands
-// each rendered buffer to the recorder when recording and queues it on the device.
+// and the device's ticks arrive there too. The owner answers each returned buffer with the
+// streaming protocol (count the buffer as played, then queue the next one while the song goes
+// on, or end the song once playPos reaches renderPos). TSynth owns the song (voices) and opens,
+// uses and closes the owner's AudioOutput; the sample records, which hold the sample data the
+// voices read, belong to the owner and must outlive the TSynth or be freed together with it.
+//
+// A queued buffer is rendered in pieces of whole blocks just ahead of what the device plays
+// (as far ahead as its lead asks), so that a change of volume or balance is heard from the next
+// piece; rendering a buffer in pieces gives exactly the bytes of rendering it whole. A buffer is
+// handed to the recorder once all of it is rendered. Rendering never allocates.
 class TSynth final {
 public:
     // Opens the device (number deviceNumber, negative for the default) and prepares the three
-    // buffers. deviceOpen tells whether that worked; deviceError that the device failed.
+    // buffers. deviceOpen tells whether that worked; deviceError that the device failed. onTick
+    // is called after each tick of the device, once the engine has rendered what it needs.
     TSynth(AudioOutput& device, AudioOutput::TBufferDone onBufferDone, int deviceNumber,
-           TOutputBuffers& buffers);
+           TOutputBuffers& buffers, AudioOutput::TTick onTick = {});
     TSynth(const TSynth&) = delete;
     TSynth& operator=(const TSynth&) = delete;
     ~TSynth();
@@ -46,16 +52,31 @@ public:
                   const TMessageSink& showError);
     // Rebuilds the active list for a start at playPos (rounded down to a whole frame).
     void sync();
-    // Opens the record file when recording, then renders and queues three buffers.
+    // Opens the record file when recording, then queues three buffers from renderPos: they are
+    // rendered whatever the active list holds.
     void start();
-    // Renders the next buffer, hands it to the recorder when recording, and queues it on the
-    // device.
+    // Queues the next buffer; it is rendered if voices remain when its turn comes.
     void play();
-    // Renders the song from renderPos into out and advances renderPos by one buffer; blocks that
-    // have finished leave the active list. Works only on memory the engine already holds.
-    void render(std::span<std::uint8_t, kBufferBytes> out) noexcept;
-    // Resets the device (every queued buffer comes back) and finishes the record file.
+    // Renders bytes [from, to) of the buffer that starts at renderPos into out: from is a whole
+    // number of blocks, to too or the buffer's end. Blocks that have finished leave the active
+    // list. Works only on memory the engine already holds.
+    void render(std::span<std::uint8_t, kBufferBytes> out, std::size_t from,
+                std::size_t to) noexcept;
+    // Renders what the device wants next and hands it over.
+    void fill();
+    // Whether the song has nothing left to render: no buffer is being rendered and none will be.
+    bool rendered() const { return filled == 0 && mustRender == 0 && activeCount == 0; }
+    // The output position being heard: while the song streams, what the device has played of it.
+    std::int64_t heardPos();
+    // Resets the device (every queued buffer comes back, the unheard ones without counting as
+    // played), puts playPos at the position being heard and finishes the record file.
     void stop();
+    // Holds playback with what is queued; resume goes on from exactly there.
+    void pause();
+    void resume();
+    // Counts a buffer the device has handed back: playPos grows by a buffer unless it came back
+    // unheard from a stop.
+    void bufferPlayed();
     // volume x balance to the right, (2 - balance) x volume to the left; 1 and 1 are neutral.
     void changeVolume(Real volume, Real balance);
     void mute();
@@ -78,14 +99,24 @@ public:
     Real leftFactor = 1;
     Real rightFactor = 1;
     std::string recordFileName;
-    // Set by the owner before a start that resumes a pause: the record file this engine began
-    // is continued from renderPos instead of being created anew.
-    bool continueRecording = false;
     // Writes what is rendered while recording; tells whether that failed.
     TRecorder recorder;
 
 private:
     AudioOutput& waveOut;
+    AudioOutput::TTick ownerTick;
+    // The stream since the last start: its output position, the bytes made ready on the device,
+    // the buffers queued there and not yet handed back.
+    std::int64_t streamStart = 0;
+    std::int64_t playedAtStart = 0; // what the device had played when the stream started
+    std::int64_t written = 0;
+    int queuedBuffers = 0;
+    int unheardReturns = 0; // handed back by a stop, not heard
+    bool streaming = false;
+    // The buffer being rendered (ring slot nextBuffer): its bytes rendered so far, 0 for none.
+    std::size_t filled = 0;
+    int granted = 0;    // buffers the streaming rule has queued that are not yet rendered
+    int mustRender = 0; // of those, the ones of a start, rendered whatever the active list holds
     TOutputBuffers& outputBuffers;
     std::vector<std::int64_t> mixBuffer;
 };

@@ -16,17 +16,25 @@ namespace zb::ui {
 namespace {
 
 constexpr int kPumpMs = 10;
-// Half a second in the sink: enough to ride over a busy event loop, short enough for a stop to
-// be heard at once.
+// The sink's own buffer is half a second, but it is kept only a little full: what waits in it
+// is audio rendered before the listener's last change, and a sink whose buffer ran full stalled
+// now and then at the start of a stream (its free space stayed 0 after it had played all).
 constexpr qsizetype kSinkBufferBytes = synth::kOutputRate * synth::kBytesPerFrame / 2;
-
+// About 70 ms in the sink, and the owner keeps about as much again ready beyond that: enough to
+// ride over a busy event loop, short enough for a change to be heard within 150 ms.
+constexpr qint64 kInSinkBytes = 6144;
+constexpr qint64 kLeadBytes = 8192;
 } // namespace
 
 QtAudioOutput::QtAudioOutput() {
     pump.setInterval(kPumpMs);
     QObject::connect(&pump, &QTimer::timeout, this, [this] {
+        unstall();
         feed();
         notifyPlayed();
+        if (onTick)
+            onTick();
+        feed();
     });
 }
 
@@ -53,7 +61,7 @@ std::vector<synth::TAudioDevice> QtAudioOutput::devices() {
     return list;
 }
 
-bool QtAudioOutput::open(int number, TBufferDone onBufferDone) {
+bool QtAudioOutput::open(int number, TBufferDone onBufferDone, TTick tick) {
     close();
     const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
     if (number < 0)
@@ -65,6 +73,7 @@ bool QtAudioOutput::open(int number, TBufferDone onBufferDone) {
     if (device.isNull())
         return false;
     onDone = std::move(onBufferDone);
+    onTick = std::move(tick);
     ++generation;
     sink = std::make_unique<QAudioSink>(device, engineFormat(2));
     sink->setBufferSize(kSinkBufferBytes);
@@ -77,7 +86,12 @@ bool QtAudioOutput::open(int number, TBufferDone onBufferDone) {
 
 bool QtAudioOutput::startSink() {
     io = sink->start();
-    streamBytes = 0;
+    streamBytes = heard = 0;
+    clock.start();
+    heardAt = 0;
+    suspended = false;
+    stalledTicks = 0;
+    kickPending = true;
     if (io == nullptr || sink->error() != QAudio::NoError)
         return false;
     pump.start();
@@ -96,12 +110,17 @@ void QtAudioOutput::unprepare(int buffer) {
         buffers[buffer - 1] = {};
 }
 
-bool QtAudioOutput::write(int buffer) {
+bool QtAudioOutput::write(int buffer, std::size_t ready) {
     if (!sink || buffer < 1 || buffer > 3 || buffers[buffer - 1].empty())
         return false;
     if (io == nullptr && !startSink())
         return false;
-    queue.push_back({buffer, 0, -1});
+    const auto size = static_cast<qint64>(buffers[buffer - 1].size());
+    const qint64 bytes = std::min(static_cast<qint64>(ready), size);
+    if (!queue.empty() && queue.back().buffer == buffer && queue.back().ready < size)
+        queue.back().ready = std::max(queue.back().ready, bytes);
+    else
+        queue.push_back({buffer, bytes, 0, -1});
     feed();
     return sink->error() == QAudio::NoError || sink->error() == QAudio::UnderrunError;
 }
@@ -113,29 +132,98 @@ void QtAudioOutput::feed() {
         if (q.end >= 0)
             continue;
         const auto data = buffers[q.buffer - 1];
-        const auto size = static_cast<qint64>(data.size());
-        const qint64 room = sink->bytesFree();
+        const qint64 room =
+            std::min<qint64>(sink->bytesFree(), kInSinkBytes - (streamBytes - played()));
         if (room <= 0)
             return;
-        const qint64 chunk = std::min(room, size - q.written);
-        const qint64 n = io->write(reinterpret_cast<const char*>(data.data()) + q.written, chunk);
-        if (n <= 0)
-            return;
-        q.written += n;
-        streamBytes += n;
-        if (q.written < size)
+        qint64 chunk = std::min(room, q.ready - q.written);
+        chunk -= chunk % synth::kBytesPerFrame;
+        if (chunk > 0) {
+            const qint64 n =
+                io->write(reinterpret_cast<const char*>(data.data()) + q.written, chunk);
+            if (n <= 0)
+                return;
+            q.written += n;
+            streamBytes += n;
+        }
+        if (q.written < static_cast<qint64>(data.size()))
             return;
         q.end = streamBytes;
+    }
+}
+
+std::int64_t QtAudioOutput::played() {
+    if (!sink || io == nullptr)
+        return 0;
+    // The sink's processed time runs ahead of the speaker in bursts (the server takes data
+    // before it plays it), so what is heard grows no faster than the wall clock while it
+    // follows that time; it stands still while the sink stands still.
+    const qint64 processed = std::min<qint64>(
+        sink->processedUSecs() * synth::kOutputRate / 1000000 * synth::kBytesPerFrame, streamBytes);
+    const qint64 now = clock.nsecsElapsed();
+    if (!suspended) {
+        const qint64 elapsed =
+            (now - heardAt) * synth::kOutputRate / 1000000000 * synth::kBytesPerFrame;
+        heard = std::max(heard, std::min(processed, heard + elapsed));
+    }
+    heardAt = now;
+    return heard;
+}
+
+void QtAudioOutput::unstall() {
+    // The first bytes of a stream sat in the server for up to a second before it began to play
+    // them; suspending and resuming at once starts it.
+    if (io != nullptr && !suspended && kickPending && streamBytes > 0) {
+        kickPending = false;
+        sink->suspend();
+        sink->resume();
+        return;
+    }
+    // Later, the sink now and then stopped with all it was given played and no free space
+    // reported, and stayed so until it was suspended and resumed.
+    const bool waiting = std::any_of(queue.begin(), queue.end(), [](const TQueued& q) {
+        return q.end < 0 && q.written < q.ready;
+    });
+    const qint64 processed =
+        sink ? sink->processedUSecs() * synth::kOutputRate / 1000000 * synth::kBytesPerFrame : 0;
+    if (io == nullptr || suspended || !waiting || sink->bytesFree() > 0 ||
+        processed + 256 < streamBytes) {
+        stalledTicks = 0;
+        return;
+    }
+    if (++stalledTicks >= 3) {
+        sink->suspend();
+        sink->resume();
+        stalledTicks = 0;
+    }
+}
+
+std::int64_t QtAudioOutput::lead() const {
+    return kLeadBytes;
+}
+
+void QtAudioOutput::pause() {
+    if (sink && io != nullptr) {
+        played();
+        sink->suspend();
+        suspended = true;
+    }
+}
+
+void QtAudioOutput::resume() {
+    if (sink && io != nullptr) {
+        sink->resume();
+        suspended = false;
+        heardAt = clock.nsecsElapsed();
     }
 }
 
 void QtAudioOutput::notifyPlayed() {
     if (!sink)
         return;
-    const qint64 played =
-        sink->processedUSecs() * synth::kOutputRate / 1000000 * synth::kBytesPerFrame;
+    const qint64 heard = played();
     std::vector<int> done;
-    while (!queue.empty() && queue.front().end >= 0 && queue.front().end <= played) {
+    while (!queue.empty() && queue.front().end >= 0 && queue.front().end <= heard) {
         done.push_back(queue.front().buffer);
         queue.pop_front();
     }

@@ -125,12 +125,17 @@ TEST_F(PlayerTest, PauseResumesAndStopKeepsTheSongLoaded) {
     EXPECT_TRUE(form->paused);
     EXPECT_TRUE(form->display.isDown(TControl::pauseBtn));
     EXPECT_EQ(status(), "Playback paused. Click P[a]use to resume.");
-    returnAll(); // the reset hands the queued buffers back; nothing new is rendered
-    EXPECT_EQ(device.queued(), 0u);
+    EXPECT_TRUE(device.paused); // the device holds what it has queued
+    EXPECT_FALSE(returnBuffer());
     form->FormKeyUp('A');
     EXPECT_FALSE(form->paused);
+    EXPECT_FALSE(device.paused);
     EXPECT_EQ(status(), "Playing " + midi("little-tune.mid"));
     EXPECT_EQ(device.queued(), 3u);
+    form->buttonClick(TControl::pauseBtn);
+    form->playBtnClick(); // Play goes on from the pause as well
+    EXPECT_FALSE(device.paused);
+    EXPECT_EQ(form->compileCount, 1);
 
     form->stopBtnClick();
     EXPECT_EQ(status(), "Playback stopped. Click [E]ject to unload MID.");
@@ -323,7 +328,11 @@ TEST_F(PlayerTest, FailuresLeaveNothingLoaded) {
     EXPECT_TRUE(form->mayClose);
     EXPECT_FALSE(form->busy);
     EXPECT_TRUE(form->display.isEnabled(TControl::recordBtn));
-    form->skipForwardBtnClick();
+    form->FormActivate(); // the message stays until the user acts
+    EXPECT_EQ(status(), "Can't parse file broken.mid");
+    form->buttonClick(TControl::skipForwardBtn);
+    form->FormActivate();
+    EXPECT_EQ(status(), midi("no-notes.mid"));
     form->playBtnClick();
     EXPECT_EQ(status(), "Can't parse file no-notes.mid");
     form->skipForwardBtnClick();

@@ -71,7 +71,7 @@ TEST(QtAudioOutput, PlaysEveryBufferInOrderAndEndsInTime) {
     EXPECT_LE(ms, 12000 + 3000);
 }
 
-TEST(QtAudioOutput, ResetReturnsEveryQueuedBuffer) {
+TEST(QtAudioOutput, TheHeardPositionFollowsTheClockAndAStopKeepsIt) {
     if (QMediaDevices::audioOutputs().isEmpty())
         GTEST_SKIP() << "no sound server with an output device is running";
     auto buffers = std::make_unique<synth::TOutputBuffers>();
@@ -82,10 +82,21 @@ TEST(QtAudioOutput, ResetReturnsEveryQueuedBuffer) {
     ASSERT_TRUE(synth.deviceOpen);
     synth.sync();
     synth.start();
+    // A second into the song the first buffer plays and the second is not rendered yet: the
+    // stop hands back the first alone, and playPos is where the stop was heard.
+    QElapsedTimer clock;
+    clock.start();
+    QTimer::singleShot(1000, [] { QCoreApplication::quit(); });
+    QCoreApplication::exec();
+    const std::int64_t heard = synth.heardPos();
+    const std::int64_t elapsed = clock.elapsed() * synth::kBufferBytes / 4000;
+    EXPECT_GT(heard, elapsed - synth::kBufferBytes / 10) << elapsed;
+    EXPECT_LE(heard, elapsed);
     synth.stop();
+    EXPECT_EQ(synth.playPos, heard);
     QTimer::singleShot(200, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
-    EXPECT_EQ(returned, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(returned, (std::vector<int>{1}));
 }
 
 TEST(QtAudioOutput, OpeningAMissingDeviceFailsCleanly) {

@@ -2,11 +2,15 @@
 #include "support/temp_dir.h"
 #include "synth/loaded_song.h"
 #include "synth/null_audio_output.h"
+#include "synth/stream_protocol.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 
 namespace zb::synth {
@@ -76,6 +80,79 @@ TEST(LoadedSong, EachStepReturnsItsFailure) {
     song.unload();
     EXPECT_EQ(song.engine(), nullptr);
     EXPECT_TRUE(song.samples().empty());
+}
+
+// Plays the bundled song to its end through the null device, which wants lead bytes ready and
+// plays step bytes at a time; atStep runs before each step. Returns the record file.
+std::string playThrough(std::int64_t lead, std::int64_t step,
+                        const std::function<void(TSynth&, NullAudioOutput&, int)>& atStep = {}) {
+    test::TTempDir dir;
+    Device device;
+    device.output.deviceLead = lead;
+    TLoadedSong song;
+    bool ended = false;
+    EXPECT_TRUE(
+        song.openEngine(
+                device.output,
+                [&](int) { ended = bufferReturned(*song.engine(), true) == TStreamStep::ended; },
+                -1, *device.buffers)
+            .ok());
+    EXPECT_TRUE(song.compile(kData + "/songs/little-tune.mid", kSettings).ok());
+    EXPECT_TRUE(song.loadSamples(kSettings, nullptr).ok());
+    song.rewind();
+    auto& engine = *song.engine();
+    engine.recording = true;
+    engine.recordFileName = dir.str() + "/out.wav";
+    engine.start();
+    for (int i = 0; !ended && i < 100000; ++i) {
+        if (atStep)
+            atStep(engine, device.output, i);
+        device.output.playBytes(step);
+    }
+    EXPECT_TRUE(ended);
+    engine.stop();
+    std::ifstream in(engine.recordFileName, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(LoadedSong, RenderingJustAheadOfTheDeviceGivesTheBytesOfWholeBuffers) {
+    const std::string whole = playThrough(3 * kBufferBytes, kBufferBytes);
+    ASSERT_GT(whole.size(), 44u + 3 * kBufferBytes);
+    // Steps that are no whole number of blocks, and a pause on the way that holds everything.
+    std::int64_t heardAtPause = 0;
+    EXPECT_EQ(playThrough(8192, 2940,
+                          [&](TSynth& engine, NullAudioOutput& device, int i) {
+                              if (i == 200) {
+                                  engine.pause();
+                                  heardAtPause = engine.heardPos();
+                              } else if (i > 200 && i < 210) {
+                                  EXPECT_TRUE(device.paused);
+                                  EXPECT_EQ(engine.heardPos(), heardAtPause);
+                              } else if (i == 210) {
+                                  engine.resume();
+                              }
+                          }),
+              whole);
+    EXPECT_EQ(heardAtPause, 200 * 2940);
+}
+
+TEST(LoadedSong, AVolumeChangeIsHeardFromTheNextPiece) {
+    const std::string whole = playThrough(3 * kBufferBytes, kBufferBytes);
+    constexpr std::int64_t kLead = 8192;
+    std::int64_t heard = 0;
+    const std::string changed = playThrough(kLead, 2940, [&](TSynth& engine, auto&, int i) {
+        if (i == 300) {
+            heard = engine.heardPos();
+            engine.changeVolume(0, 1);
+        }
+    });
+    ASSERT_EQ(changed.size(), whole.size());
+    const auto at = static_cast<std::size_t>(44 + heard);
+    EXPECT_EQ(changed.substr(0, at), whole.substr(0, at));
+    // What was rendered before the change plays out: at most the lead and a block more.
+    const std::size_t silentFrom = at + kLead + kBlockBytes;
+    EXPECT_NE(changed.substr(at, silentFrom - at), std::string(silentFrom - at, '\0'));
+    EXPECT_EQ(changed.substr(silentFrom), std::string(changed.size() - silentFrom, '\0'));
 }
 
 } // namespace

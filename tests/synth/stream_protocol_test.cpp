@@ -83,19 +83,24 @@ TEST_F(Streaming, TheEndWaitsForEveryRenderedBuffer) {
     EXPECT_EQ(last, TStreamStep::ended);
 }
 
-TEST_F(Streaming, StopCountsReturnedBuffersAndStartContinuesAtRenderPos) {
+TEST_F(Streaming, StopTakesThePositionHeardAndStartContinuesAtRenderPos) {
     auto synth = makeSynth(20 * 88200);
     synth->sync();
     synth->start();
+    device.playBytes(kBufferBytes + 4002);
+    EXPECT_EQ(synth->heardPos(), kBufferBytes + 4000); // whole frames
     running = false;
     synth->stop();
     while (device.returnOldest()) {
     }
-    EXPECT_EQ(synth->playPos, 3 * kBufferBytes);
-    EXPECT_EQ(synth->renderPos, 3 * kBufferBytes); // nothing rendered while stopped
+    EXPECT_EQ(returned.size(), 4u);
+    // The buffers handed back unheard do not count as played.
+    EXPECT_EQ(synth->playPos, kBufferBytes + 4000);
+    EXPECT_EQ(synth->renderPos, 4 * kBufferBytes); // nothing rendered while stopped
     running = true;
     synth->start(); // without sync: continues where rendering stopped
-    EXPECT_EQ(synth->renderPos, 6 * kBufferBytes);
+    EXPECT_EQ(synth->renderPos, 7 * kBufferBytes);
+    EXPECT_EQ(synth->heardPos(), 4 * kBufferBytes);
 }
 
 TEST_F(Streaming, OpenAndPrepareFailuresLeaveTheDeviceClosed) {
