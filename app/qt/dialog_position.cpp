@@ -16,7 +16,9 @@ TPositionedDialog::TPositionedDialog(QWidget* parent, std::string iniFile, std::
                                      std::string leftKey)
     : QDialog(parent), iniFile(std::move(iniFile)), topKey(std::move(topKey)),
       leftKey(std::move(leftKey)) {
-    setModal(true);
+    // Modal for the player's windows only: the help window, a window of its own, stays usable
+    // while a dialog is open.
+    setWindowModality(Qt::WindowModal);
     setFont(playerFont());
     // The dialogs have no context help of their own; their Help buttons reach the help file.
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);

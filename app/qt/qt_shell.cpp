@@ -22,6 +22,13 @@ QString fromPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
+// A box opens centred over the dialog that asked for it, or else over the main window.
+QWidget* asker(QWidget* window) {
+    if (QWidget* dialog = QApplication::activeModalWidget())
+        return dialog;
+    return window;
+}
+
 // Enabling a running timer must not restart it, only a new interval does: the player re-arms the
 // banner timer at every activation of the window without resetting its count.
 void arm(QTimer& timer, bool enabled, int intervalMs) {
@@ -61,11 +68,11 @@ void QtShell::attach(QWidget* mainWindow, app::TmainForm& mainForm) {
 }
 
 void QtShell::showError(const std::string& text) {
-    QMessageBox::critical(window, title(), QString::fromStdString(text), QMessageBox::Ok);
+    QMessageBox::critical(asker(window), title(), QString::fromStdString(text), QMessageBox::Ok);
 }
 
 bool QtShell::ask(const std::string& text) {
-    return QMessageBox::question(window, title(), QString::fromStdString(text),
+    return QMessageBox::question(asker(window), title(), QString::fromStdString(text),
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::Yes) == QMessageBox::Yes;
 }
@@ -126,7 +133,8 @@ QStringList QtShell::nameFilters(const std::string& filter) {
 }
 
 std::optional<std::string> QtShell::fileDialog(const app::TFileDialog& request) {
-    QFileDialog dialog(window, QString::fromStdString(request.title), fromPath(request.initialDir));
+    QFileDialog dialog(asker(window), QString::fromStdString(request.title),
+                       fromPath(request.initialDir));
     dialog.setNameFilters(nameFilters(request.filter));
     const bool save = request.kind == app::TFileDialog::TKind::save;
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
