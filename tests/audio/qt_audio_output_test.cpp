@@ -90,10 +90,13 @@ TEST(QtAudioOutput, TheHeardPositionFollowsTheClockAndAStopKeepsIt) {
     QCoreApplication::exec();
     const std::int64_t heard = synth.heardPos();
     const std::int64_t elapsed = clock.elapsed() * synth::kBufferBytes / 4000;
-    EXPECT_GT(heard, elapsed - synth::kBufferBytes / 10) << elapsed;
+    // The start of a stream costs the server a few tenths of a second; what is heard never
+    // runs ahead of the clock.
+    EXPECT_GT(heard, elapsed - synth::kBufferBytes / 8) << elapsed;
     EXPECT_LE(heard, elapsed);
     synth.stop();
-    EXPECT_EQ(synth.playPos, heard);
+    EXPECT_GE(synth.playPos, heard);
+    EXPECT_LE(synth.playPos, heard + synth::kBufferBytes / 40);
     QTimer::singleShot(200, [] { QCoreApplication::quit(); });
     QCoreApplication::exec();
     EXPECT_EQ(returned, (std::vector<int>{1}));
