@@ -117,6 +117,10 @@ void TmainForm::FormActivate() {
         setStatus(message);
     if (first && settingsMovedAway)
         setStatus("Settings are kept in " + settingsPath + " (the program's folder is read-only)");
+    if (first && waveOut.devices().empty()) {
+        setStatus(kNoSoundOutput);
+        messageShown = true;
+    }
     if (!fileExists(homePath + "No banners!")) {
         banner.prepareBanner(shell);
         shell.setBannerTimer(true, banner.interval());

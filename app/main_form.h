@@ -46,6 +46,10 @@ inline constexpr int keypadPlus = 0x6B, keypadMinus = 0x6D;
 
 enum class TUpDownDirection { next, previous };
 
+// What the status line says when there is no sound output at all (no server, no device).
+inline constexpr const char* kNoSoundOutput =
+    "No sound output device: songs can't be played (the playlist, options and help work).";
+
 // The player: settings, playlist and the playback controller behind the main window.
 //
 // Everything runs on the window's thread. Buffer-done notifications of the audio device arrive

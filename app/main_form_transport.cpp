@@ -113,6 +113,13 @@ void TmainForm::loadAndPlay() {
         return;
     }
     if (ext == ".wav") {
+        // The media player would play into nothing without a word.
+        if (waveOut.devices().empty()) {
+            shell.showError("waveOut device error!");
+            setStatus(kNoSoundOutput);
+            failLoad();
+            return;
+        }
         mediaPlayer.close();
         mediaPlayer.setFileName(entry);
         mediaPlayer.open();

@@ -26,7 +26,11 @@ public:
     void close() override;
     std::optional<std::uint32_t> volume() override { return deviceVolume; }
     void setVolume(std::uint32_t volume) override { deviceVolume = volume; }
-    std::vector<TAudioDevice> devices() override { return {{"Null output", true, true}}; }
+    std::vector<TAudioDevice> devices() override {
+        if (noDevices)
+            return {};
+        return {{"Null output", true, true}};
+    }
 
     // Plays what is ready of the oldest queued buffer and reports it back as played once all of
     // it is; false when no buffer came back (none queued, paused, or not all of it ready).
@@ -50,6 +54,7 @@ public:
     bool failOpen = false;
     int failPrepare = 0; // the number of the buffer whose preparation fails, 0 for none
     bool failWrites = false;
+    bool noDevices = false; // as on a machine without any sound output
     bool isOpen = false;
 
 private:

@@ -8,12 +8,32 @@
 #include <QApplication>
 #include <QFile>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
 
+QtMessageHandler toolkitHandler = nullptr;
+
+// The sound backends tell the terminal that they found no sound server, once when the program
+// starts and again at every file the media player opens; the player says what that means in its
+// status line instead. Everything else goes on to the toolkit's own handler.
+void quietSoundBackends(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const bool fromSound =
+        (context.category != nullptr &&
+         QLatin1String(context.category).startsWith(QLatin1String("qt.multimedia"))) ||
+        text.startsWith(QLatin1String("PulseAudioService:"));
+    if (fromSound && type != QtCriticalMsg && type != QtFatalMsg)
+        return;
+    if (toolkitHandler != nullptr)
+        toolkitHandler(type, context, text);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
+}
+
 int run(int argc, char* argv[]) {
+    toolkitHandler = qInstallMessageHandler(quietSoundBackends);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(zb::app::kTitle));
 

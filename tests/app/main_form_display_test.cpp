@@ -167,6 +167,20 @@ TEST_F(PlayerTest, AWavThatCannotBeOpenedLeavesTheTransportUsable) {
     EXPECT_TRUE(form->display.isDown(TControl::stopBtn));
 }
 
+TEST_F(PlayerTest, WithoutASoundOutputTheStatusLineSaysSoAndAWavIsNotPlayed) {
+    home.write("WAV/voice.wav", "RIFF");
+    device.noDevices = true;
+    startWith({path("WAV/voice.wav")});
+    EXPECT_EQ(status(), kNoSoundOutput);
+    form->playBtnClick();
+    EXPECT_EQ(shell.errors, std::vector<std::string>{"waveOut device error!"});
+    EXPECT_EQ(status(), kNoSoundOutput);
+    EXPECT_FALSE(media.isOpen());
+    EXPECT_TRUE(form->stopped);
+    EXPECT_FALSE(form->busy);
+    EXPECT_EQ(form->current, 1);
+}
+
 TEST_F(PlayerTest, DroppedSongsAreAppended) {
     start();
     form->filesDropped({"/x/a.MID", "/x/b.txt", "/x/c.wav"});
