@@ -2,6 +2,8 @@
 
 #include "app/paths.h"
 
+#include <algorithm>
+
 namespace zb::app {
 namespace {
 
@@ -18,6 +20,10 @@ int placeColumn(OffsetType offset, int pos, int rectLeft, int x, int width) {
 }
 
 } // namespace
+
+int nameColumnWidth(int widestName, int classicWidth, int listWidth, int columnsEnd) {
+    return std::max(classicWidth, std::min(widestName, listWidth - columnsEnd));
+}
 
 const char* sizeWidthText(const TExtFileListColumns& columns) {
     return columns.Separator ? kSizeWidthText : kSizeWidthTextPlain;

@@ -49,6 +49,11 @@ struct TColumnPositions {
     std::optional<int> time;
 };
 
+// The width of the name column: the widest name of the list, at least the classic width
+// (kNameWidthText), but no more than leaves the columns, which end columnsEnd pixels right of the
+// name, inside a list listWidth wide. A name wider than that is elided in the middle.
+int nameColumnWidth(int widestName, int classicWidth, int listWidth, int columnsEnd);
+
 // The size text measured for the size column's width.
 const char* sizeWidthText(const TExtFileListColumns& columns);
 

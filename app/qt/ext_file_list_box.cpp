@@ -52,7 +52,7 @@ public:
                 textLeft += item.decorationSize.width() + app::kIconGap;
             const int room =
                 *first - item.fontMetrics.horizontalAdvance(firstText) - kNameGap - textLeft;
-            item.text = item.fontMetrics.elidedText(item.text, Qt::ElideRight, std::max(room, 0));
+            item.text = item.fontMetrics.elidedText(item.text, Qt::ElideMiddle, std::max(room, 0));
         }
         const QWidget* widget = option.widget;
         QStyle* style = widget != nullptr ? widget->style() : nullptr;
@@ -131,6 +131,7 @@ void TExtFileListBox::setMask(const QString& mask) {
 
 void TExtFileListBox::rebuild() {
     clear();
+    widestName_ = -1;
     if (directory_.isEmpty())
         return;
     const QDir dir(directory_);
@@ -151,6 +152,7 @@ void TExtFileListBox::rebuild() {
     const auto files = dir.entryInfoList(patterns_, QDir::Files, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo& info : files) {
         auto* item = new QListWidgetItem(info.fileName());
+        item->setToolTip(QDir::toNativeSeparators(info.absoluteFilePath()));
         if (showIcons_)
             item->setIcon(icons.icon(info));
         item->setData(pathRole, QString::fromStdString(app::itemPath(
@@ -160,6 +162,13 @@ void TExtFileListBox::rebuild() {
         item->setData(modifiedRole, info.lastModified());
         addItem(item);
     }
+}
+
+int TExtFileListBox::widestName(const QFontMetrics& metrics) const {
+    int widest = 0;
+    for (int row = 0; row < count(); ++row)
+        widest = std::max(widest, metrics.horizontalAdvance(item(row)->text()));
+    return widest;
 }
 
 bool TExtFileListBox::isFileRow(int row) const {
@@ -196,8 +205,20 @@ std::size_t TExtFileListBox::selectedFileCount() const {
 TExtFileListBox::TItemColumns TExtFileListBox::itemColumns(int row, const QRect& rect,
                                                            const QFontMetrics& metrics) const {
     TItemColumns result;
-    result.positions = app::columnPositions(columns_, rect.left(), measure(columns_, metrics),
-                                            showIcons_, iconSize().width());
+    auto widths = measure(columns_, metrics);
+    // Names are shown whole as far as the list is wide: the name column is as wide as the
+    // widest name, where the columns after it still fit.
+    if (widestName_ < 0)
+        widestName_ = widestName(metrics);
+    auto unnamed = widths;
+    unnamed.name = 0;
+    const auto after = app::columnPositions(columns_, 0, unnamed, showIcons_, iconSize().width());
+    const int columnsEnd =
+        std::max({after.size.value_or(0), after.date.value_or(0), after.time.value_or(0)});
+    widths.name =
+        app::nameColumnWidth(widestName_, widths.name, viewport()->width() - kNameGap, columnsEnd);
+    result.positions =
+        app::columnPositions(columns_, rect.left(), widths, showIcons_, iconSize().width());
     if (!isFileRow(row))
         return result;
     const QListWidgetItem* entry = item(row);

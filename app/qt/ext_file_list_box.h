@@ -58,12 +58,14 @@ public:
 
 private:
     bool isFileRow(int row) const;
+    int widestName(const QFontMetrics& metrics) const;
 
     app::TExtFileListColumns columns_;
     bool showIcons_ = true;
     bool showDirectories_ = false;
     QString directory_;
     QStringList patterns_{QStringLiteral("*")};
+    mutable int widestName_ = -1; // of the names listed, measured at the first draw
 };
 
 } // namespace zb::ui

@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
 
 #include <chrono>
 
@@ -145,6 +147,11 @@ std::optional<std::string> QtShell::fileDialog(const app::TFileDialog& request) 
     dialog.setDefaultSuffix(QString::fromStdString(request.defaultExt));
     if (!request.fileName.empty())
         dialog.selectFile(fromPath(request.fileName));
+    // The toolkit's own box: its size, type and date columns fit their contents.
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        for (int column = 1; column < view->header()->count(); ++column)
+            view->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QFile::encodeName(dialog.selectedFiles().constFirst()).toStdString();

@@ -56,6 +56,18 @@ TEST(FileListColumns, HiddenColumnsTakeNoRoom) {
     EXPECT_FALSE(at.date || at.time);
 }
 
+TEST(FileListColumns, TheNameColumnFitsTheWidestNameAsFarAsTheListAllows) {
+    // widest name, classic width, list width, columns' end -> name column
+    const int cases[][5] = {
+        {40, 80, 400, 200, 80},   // short names keep the classic width
+        {150, 80, 400, 200, 150}, // a long name is shown whole
+        {300, 80, 400, 200, 200}, // ... as far as the columns still fit
+        {300, 80, 250, 200, 80},  // a narrow list never goes below the classic width
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(nameColumnWidth(c[0], c[1], c[2], c[3]), c[4]) << c[0] << " in " << c[2];
+}
+
 TEST(FileListColumns, SizesAreGroupedByThreeOnlyWithTheSeparator) {
     EXPECT_EQ(formatFileSize(0, true), "0");
     EXPECT_EQ(formatFileSize(0, false), "0");
