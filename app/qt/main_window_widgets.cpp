@@ -65,12 +65,24 @@ void TFormButton::paintEvent(QPaintEvent*) {
     const bool held = state.down && app::groupOf(id) != app::TGroup::none;
     const bool sunken = isDown() || held;
     const QRect face = rect();
-    // A toggle held down shows the lighter face of a latched button.
-    painter.fillRect(face, held && !isDown() ? QColor(236, 236, 236) : palette().button().color());
+    // A toggle held down is sunken with a face tinted by the style's highlight colour and a
+    // highlight line inside its frame, so that it reads as pressed in any style.
+    QColor faceColor = palette().button().color();
+    if (held && !isDown()) {
+        const QColor mark = palette().highlight().color();
+        faceColor = QColor((faceColor.red() * 2 + mark.red()) / 3,
+                           (faceColor.green() * 2 + mark.green()) / 3,
+                           (faceColor.blue() * 2 + mark.blue()) / 3);
+    }
+    painter.fillRect(face, faceColor);
     if (sunken)
         paintSunkenFrame(painter, face);
     else
         paintRaisedFrame(painter, face);
+    if (held) {
+        painter.setPen(palette().highlight().color());
+        painter.drawRect(face.adjusted(2, 2, -3, -3));
+    }
     const QRect content = face.adjusted(2, 2, -2, -2).translated(sunken ? 1 : 0, sunken ? 1 : 0);
     const bool enabled = state.enabled;
     if (hasGlyph) {
