@@ -20,9 +20,11 @@ constexpr int kPumpMs = 10;
 // is audio rendered before the listener's last change, and a sink whose buffer ran full stalled
 // now and then at the start of a stream (its free space stayed 0 after it had played all).
 constexpr qsizetype kSinkBufferBytes = synth::kOutputRate * synth::kBytesPerFrame / 2;
-// About 70 ms in the sink, and the owner keeps about as much again ready beyond that: enough to
-// ride over a busy event loop, short enough for a change to be heard within 150 ms.
-constexpr qint64 kInSinkBytes = 6144;
+// About 140 ms in the sink (with 70 ms the sound server ran dry now and then on a busy 2-core
+// machine: short silent gaps), and the owner keeps a little more ready beyond that. A change is
+// still heard within about 90 ms: the sink's processed time, which this counts from, runs ahead
+// of what the server has played.
+constexpr qint64 kInSinkBytes = 12288;
 constexpr qint64 kLeadBytes = 8192;
 } // namespace
 
