@@ -54,11 +54,10 @@ inline constexpr const char* kNoSoundOutput =
 //
 // Everything runs on the window's thread. Buffer-done notifications of the audio device arrive
 // there as calls of bufferDone, its ticks as calls of streamTick; the media player of WAV
-// entries is polled once a second by
-// TimerTimer. The display state (display) is the only thing the window draws. Ownership: the
-// output buffers, the settings, the playlist and the loaded song (its sample records and the
-// TSynth, which owns the compiled song and is released before the sample records it reads)
-// belong to this object.
+// entries is polled once a second by TimerTimer. The display state (display) is the only thing
+// the window draws. Ownership: the output buffers, the settings, the playlist and the loaded song
+// (its sample records and the TSynth, which owns the compiled song and is released before the
+// sample records it reads) belong to this object.
 class TmainForm final {
 public:
     TmainForm(Shell& shell, MainView& view, synth::AudioOutput& waveOut, MediaPlayer& mediaPlayer);

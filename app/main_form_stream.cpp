@@ -51,7 +51,7 @@ void TmainForm::streamTick() {
 
 void TmainForm::deviceFailed() {
     // Told once: the window closes.
-    if (mayClose && deviceFailureShown)
+    if (deviceFailureShown)
         return;
     deviceFailureShown = true;
     shell.showError("waveOut device error!");

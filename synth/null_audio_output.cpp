@@ -40,12 +40,12 @@ bool NullAudioOutput::write(int buffer, std::size_t ready) {
 
 std::int64_t NullAudioOutput::playBytes(std::int64_t bytes) {
     std::int64_t done = 0;
-    // What a reset handed back comes back one buffer a call, before anything is played.
+    // What a reset handed back comes back one buffer a call, and nothing is played in that call.
     const bool unheard = !queue.empty() && queue.front().unheard;
-    while (!queue.empty() && !paused && !unheard) {
+    if (unheard)
+        handBack();
+    while (!unheard && !queue.empty() && !paused && !queue.front().unheard) {
         auto& head = queue.front();
-        if (head.unheard)
-            break;
         const auto n = std::min<std::int64_t>(bytes - done,
                                               static_cast<std::int64_t>(head.ready - head.played));
         head.played += static_cast<std::size_t>(n);
@@ -53,21 +53,19 @@ std::int64_t NullAudioOutput::playBytes(std::int64_t bytes) {
         playedBytes += n;
         if (head.played < buffers[head.buffer - 1].size())
             break; // out of bytes to play, or the rest of the buffer is not ready yet
-        const int buffer = head.buffer;
-        queue.pop_front();
-        ++returned;
-        if (onDone)
-            onDone(buffer);
+        handBack();
     }
-    if (unheard) {
-        const int buffer = queue.front().buffer;
-        queue.pop_front();
-        ++returned;
-        if (onDone)
-            onDone(buffer);
-    }
-    tick();
+    if (onTick)
+        onTick();
     return done;
+}
+
+void NullAudioOutput::handBack() {
+    const int buffer = queue.front().buffer;
+    queue.pop_front();
+    ++returned;
+    if (onDone)
+        onDone(buffer);
 }
 
 bool NullAudioOutput::returnOldest() {

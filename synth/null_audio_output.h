@@ -38,15 +38,9 @@ public:
     // Plays up to bytes of what is ready, reporting every buffer whose last byte it plays, then
     // ticks. Returns the bytes played.
     std::int64_t playBytes(std::int64_t bytes);
-    void tick() {
-        if (onTick)
-            onTick();
-    }
     std::size_t queued() const { return queue.size(); }
     // The bytes of a queued or prepared buffer, for tests.
     std::span<const std::uint8_t> data(int buffer) const { return buffers[buffer - 1]; }
-    // The ready bytes of the buffer queued last, 0 when none is.
-    std::size_t lastReady() const { return queue.empty() ? 0 : queue.back().ready; }
 
     std::int64_t deviceLead = std::int64_t{kBufferCount} * kBufferBytes;
     bool paused = false;
@@ -64,6 +58,9 @@ private:
         std::size_t played = 0;
         bool unheard = false; // handed back by a reset
     };
+
+    // Reports the oldest queued buffer back.
+    void handBack();
 
     TBufferDone onDone;
     TTick onTick;

@@ -138,7 +138,7 @@ void TSynth::fill() {
         return;
     // Pieces are whole blocks from the buffer's start, so that a buffer rendered in pieces is
     // the buffer rendered whole.
-    const std::int64_t wanted = waveOut.played() - playedAtStart + waveOut.lead();
+    const std::int64_t wanted = playedSinceStart() + waveOut.lead();
     while (written < wanted && !deviceError) {
         if (filled == 0) {
             if (granted == 0 || (mustRender == 0 && activeCount == 0))
@@ -203,8 +203,7 @@ void TSynth::render(std::span<std::uint8_t, kBufferBytes> out, std::size_t from,
 std::int64_t TSynth::heardPos() {
     if (!streaming)
         return playPos;
-    const std::int64_t heard =
-        std::clamp<std::int64_t>(waveOut.played() - playedAtStart, 0, written);
+    const std::int64_t heard = std::clamp<std::int64_t>(playedSinceStart(), 0, written);
     return streamStart + heard - heard % kBytesPerFrame;
 }
 

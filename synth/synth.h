@@ -109,6 +109,7 @@ private:
     // the buffers queued there and not yet handed back.
     std::int64_t streamStart = 0;
     std::int64_t playedAtStart = 0; // what the device had played when the stream started
+    std::int64_t playedSinceStart() { return waveOut.played() - playedAtStart; }
     std::int64_t written = 0;
     int queuedBuffers = 0;
     int unheardReturns = 0; // handed back by a stop, not heard

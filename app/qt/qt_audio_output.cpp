@@ -154,14 +154,17 @@ void QtAudioOutput::feed() {
     }
 }
 
+qint64 QtAudioOutput::processedBytes() const {
+    return sink->processedUSecs() * synth::kOutputRate / 1000000 * synth::kBytesPerFrame;
+}
+
 std::int64_t QtAudioOutput::played() {
     if (!sink || io == nullptr)
         return 0;
     // The sink's processed time runs ahead of the speaker in bursts (the server takes data
     // before it plays it), so what is heard grows no faster than the wall clock while it
     // follows that time; it stands still while the sink stands still.
-    const qint64 processed = std::min<qint64>(
-        sink->processedUSecs() * synth::kOutputRate / 1000000 * synth::kBytesPerFrame, streamBytes);
+    const qint64 processed = std::min(processedBytes(), streamBytes);
     const qint64 now = clock.nsecsElapsed();
     if (!suspended) {
         const qint64 elapsed =
@@ -186,10 +189,8 @@ void QtAudioOutput::unstall() {
     const bool waiting = std::any_of(queue.begin(), queue.end(), [](const TQueued& q) {
         return q.end < 0 && q.written < q.ready;
     });
-    const qint64 processed =
-        sink ? sink->processedUSecs() * synth::kOutputRate / 1000000 * synth::kBytesPerFrame : 0;
     if (io == nullptr || suspended || !waiting || sink->bytesFree() > 0 ||
-        processed + 256 < streamBytes) {
+        processedBytes() + 256 < streamBytes) {
         stalledTicks = 0;
         return;
     }

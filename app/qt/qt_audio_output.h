@@ -56,6 +56,8 @@ private:
     };
 
     bool startSink();
+    // The sink's processed time, in bytes of the stream.
+    qint64 processedBytes() const;
     void unstall();
     void feed();
     void notifyPlayed();
