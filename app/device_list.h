@@ -45,6 +45,8 @@ public:
     void selectLine(int line); // out-of-range lines clear the selection
     void ok();                 // the selected line's device, the first line's when none
     void cancel();
+    // The device dialog belongs to the options: F1 opens their page.
+    void help() { shell.help(helpOptions); }
     // A result of 0 or more that differs from waveOutDevice replaces it; -1 (cancel, or the
     // platform's default) is never chosen here.
     void applyTo(std::int32_t& waveOutDevice) const;

@@ -70,6 +70,8 @@ public:
     void listDirectoryChanged(const std::string& directory);
     void ok();
     void cancel() { result_.clear(); }
+    // The chooser belongs to the options: F1 opens their page.
+    void help() { shell.help(helpOptions); }
 
 private:
     // Asks whether to create path and does so; true when it exists afterwards.

@@ -25,6 +25,7 @@ enum THelpContext : int {
     helpMainWindow = 500,
     helpOptions = 1000,
     helpDrumTracks = 2000,
+    helpPlaylists = 3000,
 };
 
 // What the player logic needs from the desktop around it: modal message boxes, the beep, the

@@ -47,6 +47,7 @@ TdeviceDlg::TdeviceDlg(QWidget* parent, app::TDeviceDialogModel& model, const st
         accept();
     });
     connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    setHelpKey([this] { this->model.help(); });
     restorePosition();
 }
 

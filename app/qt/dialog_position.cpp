@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QLayout>
 #include <QScreen>
+#include <QShortcut>
 
 #include <utility>
 
@@ -20,8 +21,14 @@ TPositionedDialog::TPositionedDialog(QWidget* parent, std::string iniFile, std::
     // while a dialog is open.
     setWindowModality(Qt::WindowModal);
     setFont(playerFont());
-    // The dialogs have no context help of their own; their Help buttons reach the help file.
+    // Help is F1 and the Help buttons, not the title bar's question mark.
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+}
+
+void TPositionedDialog::setHelpKey(std::function<void()> openHelp) {
+    auto* key = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    key->setContext(Qt::WindowShortcut);
+    connect(key, &QShortcut::activated, this, std::move(openHelp));
 }
 
 void TPositionedDialog::restorePosition() {

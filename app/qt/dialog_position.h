@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <string>
 
 namespace zb::ui {
@@ -23,6 +24,8 @@ protected:
     // Lays the dialog out and moves it to its saved or centred position. The derived dialog calls
     // this at the end of its constructor, once its controls exist and its size is known.
     void restorePosition();
+    // F1 in the dialog, or in any of its controls, opens the help page openHelp chooses.
+    void setHelpKey(std::function<void()> openHelp);
 
 private:
     std::string iniFile;

@@ -88,6 +88,7 @@ TdirectoryChooser::TdirectoryChooser(QWidget* parent, app::TDirectoryChooserMode
     if (filter->count() > 0)
         files->setMask(filter->itemData(0).toString());
     showListDirectory();
+    setHelpKey([this] { this->model.help(); });
     restorePosition();
 }
 

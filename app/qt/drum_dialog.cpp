@@ -117,6 +117,7 @@ TdrumDlg::TdrumDlg(QWidget* parent, app::TDrumDialogModel& model, const std::str
     connect(helpBtn, &QPushButton::clicked, this, [this] { this->model.helpBtnClick(); });
 
     refresh();
+    setHelpKey([this] { this->model.helpBtnClick(); });
     restorePosition();
 }
 

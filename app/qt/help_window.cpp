@@ -28,6 +28,8 @@ QUrl THelpWindow::pageOf(int context) {
         return QUrl(QStringLiteral("qrc:/help/options.html"));
     case app::helpDrumTracks:
         return QUrl(QStringLiteral("qrc:/help/drum_tracks.html"));
+    case app::helpPlaylists:
+        return QUrl(QStringLiteral("qrc:/help/playlists.html"));
     default:
         return QUrl(QStringLiteral("qrc:/help/index.html"));
     }

@@ -165,7 +165,9 @@ void TMainWindow::keyReleaseEvent(QKeyEvent* event) {
     // A held key repeats as release and press pairs; only the real release counts.
     if (event->isAutoRepeat() || mainForm->closed)
         return;
-    if (const int key = virtualKey(*event); key != 0)
+    if (event->key() == Qt::Key_F1)
+        mainForm->helpBtnClick(); // the help button's page, as F1 gives in the dialogs
+    else if (const int key = virtualKey(*event); key != 0)
         mainForm->FormKeyUp(key);
     event->accept();
 }

@@ -114,6 +114,7 @@ ToptionsForm::ToptionsForm(QWidget* parent, app::TOptionsDialogModel& model,
     onClick(TOptionsControl::helpBtn, [this] { this->model.helpBtnClick(); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    setHelpKey([this] { this->model.helpBtnClick(); });
     restorePosition();
 }
 

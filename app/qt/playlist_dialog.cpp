@@ -139,6 +139,7 @@ TplayListDlg::TplayListDlg(QWidget* parent, app::TPlayListDialogModel& model, ap
     fileListChanged();
     refreshList();
     setAcceptDrops(true);
+    setHelpKey([this] { this->shell.help(app::helpPlaylists); });
     restorePosition();
 }
 

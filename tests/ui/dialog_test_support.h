@@ -55,6 +55,9 @@ void whenModal(QObject* context, std::function<void(Dialog&)> action, int triesL
                 other->close();
             return;
         }
+        // Keys reach the dialog's shortcuts only once it is the active window.
+        if (!QTest::qWaitForWindowActive(dialog))
+            QTest::qFail("the dialog did not become active", __FILE__, __LINE__);
         action(*dialog);
         if (QTest::currentTestFailed() && dialog->isVisible())
             dialog->reject();

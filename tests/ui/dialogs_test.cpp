@@ -88,6 +88,8 @@ private slots:
         QTableWidget& grid = dialog.grid();
         grid.setFocus();
         QTRY_VERIFY(grid.hasFocus());
+        QTest::keyClick(&grid, Qt::Key_F1);
+        QCOMPARE(shell.helpContexts, std::vector<int>{app::helpDrumTracks});
         QTest::keyClick(&grid, Qt::Key_0); // starts editing the track cell
         auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
         QVERIFY(editor != nullptr);
@@ -239,6 +241,8 @@ private slots:
             QTest::keyClick(&dirs, Qt::Key_Return); // opens it, and does not press OK
             QVERIFY(dialog.isVisible());
             QCOMPARE(dialog.fileList().count(), 1);
+            QTest::keyClick(&dirs, Qt::Key_F1);
+            QCOMPARE(shell.helpContexts, std::vector<int>{app::helpPlaylists});
             dialog.button(TButton::cancel).click();
         });
         runPlaylistDialog(nullptr, *form, shell);
@@ -346,11 +350,15 @@ private slots:
                 QCOMPARE(devices.windowTitle(), QStringLiteral("waveOut device"));
                 QCOMPARE(devices.deviceList().count(), 1);
                 QCOMPARE(devices.deviceList().item(0)->text(), QStringLiteral("Null output"));
+                QTest::keyClick(&devices, Qt::Key_F1); // help of the options
                 devices.okButton().click();
             });
             options.button(TOptionsControl::waveOutBtn).click();
             options.button(TOptionsControl::legacyBtn).click();
             options.button(TOptionsControl::helpBtn).click();
+            options.activateWindow(); // the offscreen platform leaves it to the test
+            QVERIFY(QTest::qWaitForWindowActive(&options));
+            QTest::keyClick(&options, Qt::Key_F1);
             options.okButton().click();
         });
         const std::string oldSamples = form->options.sampleDirectory;
@@ -359,7 +367,7 @@ private slots:
         QCOMPARE(form->options.sampleDirectory, oldSamples);
         QCOMPARE(form->options.waveOutDevice, 0);
         QVERIFY(form->options.legacyMode);
-        QCOMPARE(shell.helpContexts, std::vector<int>{app::helpOptions});
+        QCOMPARE(shell.helpContexts, std::vector<int>(3, app::helpOptions));
     }
 
     // The chosen SoundFont is imported after OK, with a progress dialog that leaves the player

@@ -296,6 +296,8 @@ void TMainWindowTest::minimizeAndHelpGoThroughTheShell() {
     QVERIFY(shell->minimized);
     click(TControl::helpBtn);
     QCOMPARE(shell->helpContexts, std::vector<int>{500});
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    QCOMPARE(shell->helpContexts, (std::vector<int>{500, 500}));
     QTest::keyRelease(window.get(), Qt::Key_X);
     QVERIFY(shell->closeRequested);
 }

@@ -59,6 +59,8 @@ private slots:
         QCOMPARE(shell.helpWindow()->documentTitle(), QStringLiteral("Drum tracks"));
         shell.help(zb::app::helpOptions);
         QCOMPARE(shell.helpWindow()->documentTitle(), QStringLiteral("Options"));
+        shell.help(zb::app::helpPlaylists);
+        QCOMPARE(shell.helpWindow()->documentTitle(), QStringLiteral("Playlists"));
         shell.help(zb::app::helpContents);
         QVERIFY(shell.helpWindow()->toPlainText().contains(QStringLiteral("Contents")));
         shell.helpQuit();
