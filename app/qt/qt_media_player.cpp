@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
+
 namespace zb::ui {
 
 QtMediaPlayer::QtMediaPlayer() {
@@ -82,15 +84,22 @@ void QtMediaPlayer::play() {
         return;
     stoppedHere = false;
     atEnd = false;
+    startClock(player.position());
     player.play();
+}
+
+void QtMediaPlayer::startClock(std::int64_t ms) {
+    clockFrom = ms;
+    clock.start();
 }
 
 void QtMediaPlayer::pause() {
     if (!opened || stoppedHere)
         return;
-    if (player.playbackState() == QMediaPlayer::PausedState)
+    if (player.playbackState() == QMediaPlayer::PausedState) {
+        startClock(player.position());
         player.play();
-    else if (player.playbackState() == QMediaPlayer::PlayingState)
+    } else if (player.playbackState() == QMediaPlayer::PlayingState)
         player.pause();
 }
 
@@ -107,13 +116,18 @@ std::int64_t QtMediaPlayer::position() const {
         return 0;
     if (atEnd)
         return length();
-    return player.position();
+    const std::int64_t reported = player.position();
+    if (player.playbackState() != QMediaPlayer::PlayingState || stoppedHere || !clock.isValid())
+        return reported;
+    const std::int64_t byClock = clockFrom + clock.elapsed();
+    return std::max(reported, std::min({byClock, reported + kPositionLeadMs, length()}));
 }
 
 void QtMediaPlayer::setPosition(std::int64_t ms) {
     if (!opened)
         return;
     atEnd = false;
+    startClock(ms);
     player.setPosition(ms);
 }
 

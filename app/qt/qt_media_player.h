@@ -3,6 +3,7 @@
 #include "app/media_player.h"
 
 #include <QAudioOutput>
+#include <QElapsedTimer>
 #include <QMediaPlayer>
 #include <QObject>
 
@@ -16,9 +17,13 @@ namespace zb::ui {
 // played leaves the player closed and the caller can say so at once. Stopping keeps the position,
 // as the controller expects: QMediaPlayer::stop would rewind, so a stop is a pause remembered as
 // a stop. At the end of the file the position stays at the end until the next play or seek.
+// While it plays, the position runs with the wall clock from where playing began, never behind
+// the backend's and at most kPositionLeadMs ahead of it: the backend's stood still for up to two
+// seconds after a file started, then jumped, while the sound played on.
 class QtMediaPlayer final : public QObject, public app::MediaPlayer {
 public:
     static constexpr int kOpenWaitMs = 3000;
+    static constexpr std::int64_t kPositionLeadMs = 2000;
 
     QtMediaPlayer();
     ~QtMediaPlayer() override;
@@ -40,13 +45,18 @@ public:
     bool isOpen() const override { return opened; }
 
 private:
+    // Playing (again) from the backend's position, or from ms after a seek.
+    void startClock(std::int64_t ms);
+
     QAudioOutput output;
     QMediaPlayer player;
     std::string file;
     bool opened = false;
-    bool stoppedHere = false; // stopped by stop(): QMediaPlayer itself is paused
-    bool failed = false;      // the backend reported an error after opening
-    bool atEnd = false;       // played to the end; QMediaPlayer may have rewound already
+    bool stoppedHere = false;   // stopped by stop(): QMediaPlayer itself is paused
+    bool failed = false;        // the backend reported an error after opening
+    bool atEnd = false;         // played to the end; QMediaPlayer may have rewound already
+    std::int64_t clockFrom = 0; // the position where the wall clock was started
+    QElapsedTimer clock;
 };
 
 } // namespace zb::ui
