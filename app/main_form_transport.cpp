@@ -132,6 +132,8 @@ void TmainForm::loadAndPlay() {
         }
         mediaPlayer.setNotify(true);
         mediaPlayer.setTimeFormatMilliseconds();
+        // The clock follows the file several times a second, not only at the one-second timer.
+        mediaPlayer.setOnTick([this] { showProgress(true); });
         setStatus(entry);
         startMediaPlayer();
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace zb::app {
@@ -10,7 +11,8 @@ enum class TMediaMode { notReady, stopped, playing, recording, seeking, paused, 
 // The player of WAV playlist entries. Positions, start and length are milliseconds. The player
 // does not rewind by itself at the end; pause is a toggle (pausing a paused player resumes it).
 // "Open" means a file is open on a device. Completion needs no callback: the controller polls
-// mode() once a second.
+// mode() once a second. The clock needs more: while the player plays it calls the tick several
+// times a second.
 class MediaPlayer {
 public:
     MediaPlayer() = default;
@@ -24,6 +26,7 @@ public:
     virtual void open() = 0;
     virtual void setNotify(bool on) = 0;
     virtual void setTimeFormatMilliseconds() = 0;
+    virtual void setOnTick(std::function<void()> tick) = 0;
     virtual void play() = 0;
     virtual void pause() = 0;
     virtual void stop() = 0;

@@ -38,6 +38,7 @@ public:
     void open() override {}
     void setNotify(bool) override {}
     void setTimeFormatMilliseconds() override {}
+    void setOnTick(std::function<void()>) override {}
     void play() override {}
     void pause() override {}
     void stop() override {}

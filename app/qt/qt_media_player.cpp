@@ -22,6 +22,18 @@ QtMediaPlayer::QtMediaPlayer() {
                          if (status == QMediaPlayer::EndOfMedia)
                              atEnd = true;
                      });
+    ticks.setInterval(kTickMs);
+    QObject::connect(&ticks, &QTimer::timeout, this, [this] {
+        if (onTick)
+            onTick();
+    });
+    QObject::connect(&player, &QMediaPlayer::playbackStateChanged, this,
+                     [this](QMediaPlayer::PlaybackState state) {
+                         if (state == QMediaPlayer::PlayingState)
+                             ticks.start();
+                         else
+                             ticks.stop();
+                     });
 }
 
 QtMediaPlayer::~QtMediaPlayer() {

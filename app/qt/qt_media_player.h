@@ -6,6 +6,10 @@
 #include <QElapsedTimer>
 #include <QMediaPlayer>
 #include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <utility>
 
 #include <string>
 
@@ -24,6 +28,7 @@ class QtMediaPlayer final : public QObject, public app::MediaPlayer {
 public:
     static constexpr int kOpenWaitMs = 3000;
     static constexpr std::int64_t kPositionLeadMs = 2000;
+    static constexpr int kTickMs = 200;
 
     QtMediaPlayer();
     ~QtMediaPlayer() override;
@@ -34,6 +39,7 @@ public:
     void open() override;
     void setNotify(bool) override {}
     void setTimeFormatMilliseconds() override {}
+    void setOnTick(std::function<void()> tick) override { onTick = std::move(tick); }
     void play() override;
     void pause() override;
     void stop() override;
@@ -57,6 +63,8 @@ private:
     bool atEnd = false;         // played to the end; QMediaPlayer may have rewound already
     std::int64_t clockFrom = 0; // the position where the wall clock was started
     QElapsedTimer clock;
+    std::function<void()> onTick;
+    QTimer ticks; // runs while the backend plays
 };
 
 } // namespace zb::ui

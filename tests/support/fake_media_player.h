@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace zb::test {
 
@@ -29,6 +31,7 @@ public:
     }
     void setNotify(bool) override {}
     void setTimeFormatMilliseconds() override { millisecondFormat = true; }
+    void setOnTick(std::function<void()> tick) override { onTick = std::move(tick); }
     void play() override { currentMode = TMediaMode::playing; }
     void pause() override {
         currentMode = currentMode == TMediaMode::paused ? TMediaMode::playing : TMediaMode::paused;
@@ -42,10 +45,13 @@ public:
     bool isOpen() const override { return opened; }
 
     // Plays on for ms milliseconds, stopping at the end as the device does.
+    // Plays on by some milliseconds, with a tick as the real player gives several a second.
     void advanceClock(std::int64_t by) {
         if (currentMode != TMediaMode::playing)
             return;
         ms = std::min(ms + by, lengthMs);
+        if (onTick)
+            onTick();
         if (ms == lengthMs)
             currentMode = TMediaMode::stopped;
     }
@@ -53,6 +59,7 @@ public:
     std::string file;
     bool opened = false, failOpen = false, millisecondFormat = false;
     std::int64_t ms = 0, lengthMs = 30000;
+    std::function<void()> onTick;
     TMediaMode currentMode = TMediaMode::notReady;
 };
 

@@ -84,6 +84,8 @@ private slots:
             QSKIP("no sound server with an output device is running");
         QTemporaryDir dir;
         zb::ui::QtMediaPlayer player;
+        int ticks = 0;
+        player.setOnTick([&ticks] { ++ticks; });
         for (int run = 0; run < 3; ++run) {
             const QString path = dir.filePath(QStringLiteral("tone%1.wav").arg(run));
             writeTone(path, run % 2 == 0 ? 22050 : 44100, run % 2 == 0 ? 2 : 1);
@@ -110,6 +112,8 @@ private slots:
             QCOMPARE(player.mode(), TMediaMode::stopped);
             QCOMPARE(player.position(), std::int64_t{2000});
             QVERIFY(wall.elapsed() >= 1900);
+            QVERIFY2(ticks >= 8, "fewer than four ticks a second"); // for the clock
+            ticks = 0;
         }
     }
 };
