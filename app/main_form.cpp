@@ -19,7 +19,11 @@ TmainForm::~TmainForm() {
     killSynthAndSamples();
 }
 
-bool TmainForm::FormCreate(const std::vector<std::string>& args) {
+bool TmainForm::FormCreate(const std::vector<std::string>& arguments) {
+    // Before anything changes the working directory.
+    std::vector<std::string> args;
+    for (const std::string& argument : arguments)
+        args.push_back(argumentPath(argument));
     mayClose = true;
     filesPassed = false;
     try {

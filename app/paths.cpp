@@ -119,6 +119,14 @@ bool hasDirectoryPart(const std::string& path) {
     return path.find('/') != std::string::npos;
 }
 
+std::string argumentPath(const std::string& argument) {
+    if (!hasDirectoryPart(argument) || argument.front() == '/')
+        return argument;
+    std::error_code ec;
+    const fs::path here = fs::current_path(ec);
+    return ec ? argument : (here / argument).lexically_normal().string();
+}
+
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -33,6 +33,10 @@ std::string extractFileName(const std::string& path); // after the last "/"
 std::string extractFileExt(const std::string& path);  // ".mid", "" when the name has none
 std::string changeFileExt(const std::string& path, const std::string& ext);
 bool hasDirectoryPart(const std::string& path);
+// A command-line argument as the shell user means it: a relative path with a directory part
+// ("songs/a.mid", "../MID") is taken from the process's working directory and made absolute;
+// an absolute path or a bare name (looked up in the player's own directories) stays as it is.
+std::string argumentPath(const std::string& argument);
 std::string lowerCase(std::string text);
 std::string upperCase(std::string text);
 

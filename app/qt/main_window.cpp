@@ -13,6 +13,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace zb::ui {
@@ -144,6 +145,15 @@ bool TMainWindow::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::WindowActivate && !mainForm->closed)
         mainForm->FormActivate();
+    // A desktop whose window manager does not activate new windows (or that has none) still
+    // gets the first activation's steps (the playlist, the command line's files) once shown;
+    // a later activation then finds them done.
+    if (event->type() == QEvent::Show && mainForm->firstActivation) {
+        QTimer::singleShot(0, this, [this] {
+            if (mainForm->firstActivation && !mainForm->closed)
+                mainForm->FormActivate();
+        });
+    }
     return handled;
 }
 

@@ -151,6 +151,25 @@ TEST_F(PlayerTest, PassedFilesGoToTheHeadOfTheListAndTheFirstPlays) {
     EXPECT_EQ(status(), "Can't parse file b.mid");
 }
 
+// As a shell user means them: "songs/tune.mid" from the folder the player was started in, though
+// the player works in its MIDI directory; a bare name is still looked up there.
+TEST_F(PlayerTest, RelativeArgumentsWithADirectoryPartAreTakenFromTheStartingFolder) {
+    std::filesystem::create_directory(path("songs"));
+    std::filesystem::copy_file(midi("little-tune.mid"), path("songs/tune.mid"));
+    std::filesystem::current_path(path("songs"));
+    start({"../songs/tune.mid", "three-notes.mid"});
+    ASSERT_EQ(form->playList.entries.size(), 2u);
+    EXPECT_EQ(form->playList.entries[0].fileName, path("songs/tune.mid"));
+    EXPECT_EQ(form->playList.entries[1].fileName, midi("three-notes.mid"));
+    EXPECT_EQ(status(), "Playing " + path("songs/tune.mid"));
+    form->FormClose();
+    form.reset();
+    std::filesystem::current_path(path("songs"));
+    start({"./../MID", "../PRG"});
+    EXPECT_EQ(form->options.midiDirectory, path("MID"));
+    EXPECT_EQ(form->options.patchDirectory, path("PRG"));
+}
+
 TEST_F(PlayerTest, DirectoryArgumentsReplaceTheDirectoriesThatExist) {
     home.write("other/prg/keep", "");
     // Four directories at most: a fifth existing one is ignored.

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QShowEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
@@ -34,6 +35,7 @@ private slots:
     void timeDigitsAdvanceAsBuffersReturn();
     void pauseResumeStopAndEjectByClicks();
     void droppedFilesJoinThePlaylist();
+    void aWindowNeverActivatedStillPlaysTheCommandLinesFile();
     void aWavEntryPlaysThroughTheMediaPlayerWithoutVolumeControls();
     void keypadPlusRaisesTheVolumeMainKeyboardPlusDoesNot();
     void upDownClicksStepTheBalance();
@@ -242,6 +244,23 @@ void TMainWindowTest::droppedFilesJoinThePlaylist() {
     QVERIFY(widget("track2Btn")->isEnabled());
     QCOMPARE(widget("track2Btn")->toolTip(),
              QStringLiteral("Track [2]: ") + song("little-tune.mid"));
+}
+
+void TMainWindowTest::aWindowNeverActivatedStillPlaysTheCommandLinesFile() {
+    window = std::make_unique<zb::ui::TMainWindow>(*shell, *device, *media);
+    QVERIFY(window->start({song("little-tune.mid").toStdString()}));
+    // The offscreen platform activates every window it shows: the show event alone stands for
+    // a desktop that never activates the new window.
+    QShowEvent shown;
+    QApplication::sendEvent(window.get(), &shown);
+    QTRY_VERIFY(!window->form().firstActivation);
+    QVERIFY(!window->isActiveWindow());
+    QCOMPARE(QString::fromStdString(status()),
+             QStringLiteral("Playing ") + song("little-tune.mid"));
+    window->show(); // a late activation does not start it again
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(window->form().playList.entries.size(), std::size_t{1});
+    QCOMPARE(shell->errors.size(), std::size_t{0});
 }
 
 void TMainWindowTest::aWavEntryPlaysThroughTheMediaPlayerWithoutVolumeControls() {
