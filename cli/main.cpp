@@ -1,9 +1,12 @@
 #include "cli/command.h"
+#include "cli/import_options.h"
+#include "cli/play_options.h"
 #include "synth/mix_kernel.h"
 
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <string>
 
 namespace zb::cli {
 
@@ -13,6 +16,26 @@ std::filesystem::path programDir() {
     return ec ? std::filesystem::current_path(ec) : exe.parent_path();
 }
 
+namespace {
+
+// The program, its version and which of its modules lie beside it.
+std::string versionText() {
+    std::string text = "zorbel-cli " ZB_VERSION;
+    const auto module = [&text](const char* file, const char* what) {
+        std::error_code ec;
+        const bool found = std::filesystem::exists(programDir() / file, ec);
+        text += std::string("\n") + what + ": " + (found ? "" : "not ") + "found (" + file + ")";
+    };
+#ifdef ZB_HAVE_AUDIO
+    module(kAudioModule, "sound output");
+#else
+    text += "\nsound output: not built";
+#endif
+    module(kImportModule, "SoundFont import");
+    return text;
+}
+
+} // namespace
 } // namespace zb::cli
 
 int main(int argc, char** argv) {
@@ -23,6 +46,7 @@ int main(int argc, char** argv) {
         zb::synth::useWideKernels(false);
     CLI::App app{"zorbel-cli: the command-line tool of the Zorbel II MIDI player"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", zb::cli::versionText);
     zb::cli::TCommands commands;
     zb::cli::addCheckPrgCommand(app, commands);
     zb::cli::addDumpCommand(app, commands);

@@ -9,6 +9,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,27 @@ void quietSoundBackends(QtMsgType type, const QMessageLogContext& context, const
         std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, text)));
 }
 
+// Answered before the toolkit starts, so that they work without a display.
+constexpr const char* kUsage =
+    "Usage: zorbel [FILE...] [MIDI_DIR [PRG_DIR [WAV_DIR [SONG_DIR]]]]\n"
+    "The Zorbel II MIDI player. FILEs (.mid, .wav) go to the head of the playlist and the\n"
+    "first plays; a bare name is looked up in the MIDI (or WAV) directory, a relative path\n"
+    "with a directory part is taken from the current folder. Without files, up to four\n"
+    "existing directories replace the MIDI, patch, sample and recording directories.\n"
+    "  --help     print this help and exit\n"
+    "  --version  print the version and exit\n"
+    "Environment: ZORBEL_HOME (the folder of the settings and default directories),\n"
+    "PULSE_SINK (the sound server's output).\n";
+
 int run(int argc, char* argv[]) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("zorbel %s\n", ZB_VERSION);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     toolkitHandler = qInstallMessageHandler(quietSoundBackends);
     QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromUtf8(zb::app::kTitle));
