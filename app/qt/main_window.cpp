@@ -10,11 +10,17 @@
 #include <QFile>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+
+// The icons live in a static library: nothing else pulls their registration into the program.
+static void registerIcons() {
+    Q_INIT_RESOURCE(icons);
+}
 
 namespace zb::ui {
 
@@ -28,6 +34,19 @@ constexpr int kOemMinus = 0xBD;
 
 } // namespace
 
+namespace {
+
+// The icon of the desktop entry, in the sizes of the icon theme (PNG: no SVG plugin needed).
+QIcon programIcon() {
+    registerIcons();
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/zorbel-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace
+
 TMainWindow::TMainWindow(app::Shell& shell, synth::AudioOutput& audioOutput,
                          app::MediaPlayer& mediaPlayer, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -36,6 +55,7 @@ TMainWindow::TMainWindow(app::Shell& shell, synth::AudioOutput& audioOutput,
       mainForm(std::make_unique<app::TmainForm>(shell, *this, audioOutput, mediaPlayer)) {
     setObjectName(QStringLiteral("mainForm"));
     setWindowTitle(QString::fromUtf8(app::kTitle));
+    setWindowIcon(programIcon());
     setFont(playerFont());
     setFixedSize(kClientWidth, kClientHeight);
     // Shortcuts act on key release in the window itself, so no child takes the focus.

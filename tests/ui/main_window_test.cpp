@@ -136,6 +136,7 @@ void TMainWindowTest::controlsSitAtTheirPlacesWithTheirHints() {
     startWith({song("three-notes.mid")});
     QCOMPARE(window->size(), QSize(457, 122));
     QCOMPARE(window->windowTitle(), QStringLiteral("Zorbel II"));
+    QVERIFY(window->windowIcon().availableSizes().contains(QSize(48, 48)));
     const struct {
         const char* name;
         QRect place;
