@@ -34,11 +34,27 @@ bool TmainForm::FormCreate(const std::vector<std::string>& arguments) {
     }
 
     homePath = getHomePath();
-    settingsPath = getSettingsPath(homePath, settingsMovedAway);
+    dataPath = installedDataPath();
+    settingsMovedAway = false;
+    if (dataPath.empty()) {
+        settingsPath = getSettingsPath(homePath, settingsMovedAway);
+        setDefaultDirectories(options, homePath);
+    } else {
+        // Installed: nothing is written beside the program; the user's folders are made here
+        // so that saving a playlist or recording finds them.
+        settingsPath = userConfigPath();
+        if (settingsPath.empty())
+            settingsPath = getSettingsPath(homePath, settingsMovedAway);
+        setInstalledDirectories(options, dataPath, userDataPath(), userMusicPath());
+        for (const std::string& folder :
+             {settingsPath, options.playlistDirectory, options.destinationDirectory}) {
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+        }
+    }
     iniFile = settingsPath + kSettingsFile;
     drumFile = settingsPath + kDrumsFile;
     mainPosition = {};
-    setDefaultDirectories(options, homePath);
     readSiblingSettings(settingsPath + kSiblingSettingsFile, options);
 
     TSettings settings;
@@ -111,7 +127,8 @@ void TmainForm::FormActivate() {
     if (first && firstStart) {
         shell.help(helpContents);
         if (!filesPassed && directoryExists(options.midiDirectory))
-            loadDemoPlaylist(playList, options.playlistDirectory, options.midiDirectory);
+            loadDemoPlaylist(playList, options.playlistDirectory, options.midiDirectory,
+                             dataPath.empty() ? options.playlistDirectory : dataPath + "ZbL");
         firstStart = false;
     }
     // A message the user has not acted on yet stays in the status line.

@@ -164,6 +164,7 @@ public:
 
     std::string homePath;
     std::string settingsPath; // the folder of the settings files
+    std::string dataPath;     // an installed program's read-only data; empty in a build tree
     std::string iniFile;
     std::string drumFile;
     bool settingsMovedAway = false;

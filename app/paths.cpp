@@ -19,14 +19,79 @@ std::string appendBackslash(const std::string& path) {
     return path + "/";
 }
 
-std::string getHomePath() {
-    if (const char* home = std::getenv("ZORBEL_HOME"); home && *home)
-        return appendBackslash(home);
+namespace {
+
+std::string programFolder() {
     std::error_code ec;
     auto exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec)
         return appendBackslash(fs::current_path(ec).string());
     return appendBackslash(exe.parent_path().string());
+}
+
+bool zorbelHomeSet() {
+    const char* home = std::getenv("ZORBEL_HOME");
+    return home != nullptr && *home != '\0';
+}
+
+// $variable, else HOME + fallback; with "zorbel/" appended when asked.
+std::string userFolder(const char* variable, const char* fallback, bool own) {
+    std::string folder;
+    if (const char* value = std::getenv(variable); value && *value == '/')
+        folder = appendBackslash(value);
+    else if (const char* user = std::getenv("HOME"); user && *user)
+        folder = appendBackslash(user) + fallback;
+    else
+        return "";
+    return own ? folder + "zorbel/" : folder;
+}
+
+} // namespace
+
+std::string getHomePath() {
+    if (const char* home = std::getenv("ZORBEL_HOME"); home && *home)
+        return appendBackslash(home);
+    return programFolder();
+}
+
+std::string installedDataPath(const std::string& exeDir) {
+    const fs::path bin = fs::path(exeDir).lexically_normal();
+    const fs::path folder = bin.has_filename() ? bin : bin.parent_path();
+    if (zorbelHomeSet() || folder.filename() != "bin")
+        return "";
+    const fs::path data = folder.parent_path() / "share" / "zorbel";
+    return directoryExists(data.string()) ? appendBackslash(data.string()) : "";
+}
+
+std::string installedDataPath() {
+    return installedDataPath(programFolder());
+}
+
+std::string userConfigPath() {
+    return userFolder("XDG_CONFIG_HOME", ".config/", true);
+}
+
+std::string userDataPath() {
+    return userFolder("XDG_DATA_HOME", ".local/share/", true);
+}
+
+std::string userMusicPath() {
+    // user-dirs.dirs holds lines such as XDG_MUSIC_DIR="$HOME/Musik", written by xdg-user-dirs.
+    const std::string config = userFolder("XDG_CONFIG_HOME", ".config/", false);
+    const char* user = std::getenv("HOME");
+    const std::string home = user != nullptr ? user : "";
+    std::ifstream dirs(config + "user-dirs.dirs");
+    for (std::string line; !config.empty() && std::getline(dirs, line);) {
+        const std::string key = "XDG_MUSIC_DIR=\"";
+        if (line.rfind(key, 0) != 0 || line.size() < key.size() + 2 || line.back() != '"')
+            continue;
+        std::string value = line.substr(key.size(), line.size() - key.size() - 1);
+        if (value.rfind("$HOME", 0) == 0)
+            value = home + value.substr(5);
+        if (!value.empty() && value.front() == '/')
+            return appendBackslash(value);
+    }
+    return home.empty() ? "" : appendBackslash(home) + "Music/";
 }
 
 namespace {
@@ -53,12 +118,8 @@ std::string getSettingsPath(const std::string& homePath, bool& movedAway) {
         return homePath;
     if (canWriteIn(homePath))
         return homePath;
-    std::string config;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        config = appendBackslash(xdg) + "zorbel";
-    else if (const char* user = std::getenv("HOME"); user && *user)
-        config = appendBackslash(user) + ".config/zorbel";
-    else
+    const std::string config = userConfigPath();
+    if (config.empty())
         return homePath;
     std::error_code ec;
     fs::create_directories(config, ec);

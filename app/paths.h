@@ -33,6 +33,17 @@ std::string extractFileName(const std::string& path); // after the last "/"
 std::string extractFileExt(const std::string& path);  // ".mid", "" when the name has none
 std::string changeFileExt(const std::string& path, const std::string& ext);
 bool hasDirectoryPart(const std::string& path);
+// The read-only data of an installed program: exeDir is a "bin" folder with "share/zorbel/"
+// beside it. Empty for a run from the build tree, and whenever ZORBEL_HOME is set.
+std::string installedDataPath(const std::string& exeDir);
+std::string installedDataPath(); // of the running program
+// The user's folders of an installed program, each ending in "/": $XDG_CONFIG_HOME/zorbel (or
+// ~/.config/zorbel), $XDG_DATA_HOME/zorbel (or ~/.local/share/zorbel), and the music folder
+// (XDG_MUSIC_DIR of user-dirs.dirs, else ~/Music). Empty when neither variable nor HOME is set.
+std::string userConfigPath();
+std::string userDataPath();
+std::string userMusicPath();
+
 // A command-line argument as the shell user means it: a relative path with a directory part
 // ("songs/a.mid", "../MID") is taken from the process's working directory and made absolute;
 // an absolute path or a bare name (looked up in the player's own directories) stays as it is.

@@ -135,8 +135,8 @@ bool addDroppedFiles(TPlayList& list, const std::vector<std::string>& files) {
 }
 
 bool loadDemoPlaylist(TPlayList& list, const std::string& playlistDirectory,
-                      const std::string& midiDirectory) {
-    const std::string demoList = appendBackslash(playlistDirectory) + kDemoListName;
+                      const std::string& midiDirectory, const std::string& demoDirectory) {
+    const std::string demoList = appendBackslash(demoDirectory) + kDemoListName;
     if (!directoryExists(midiDirectory) || !fileExists(demoList))
         return false;
     // The demonstration list names its songs by bare file name, meant to be found in the MIDI

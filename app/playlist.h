@@ -68,12 +68,13 @@ std::size_t insertPassedFiles(TPlayList& list, const std::vector<std::string>& a
 // whether it exists. Sets modified and returns true when anything was appended.
 bool addDroppedFiles(TPlayList& list, const std::vector<std::string>& files);
 
-// The demonstration list of the first start: "DemoList" in the playlist directory, read only when
-// the MIDI directory exists. When it yields entries the list is marked modified and named
-// "Demo.ZbL" in the playlist directory, so that leaving the program offers to save it there;
-// when it yields nothing, modified and fileName are cleared. Returns whether entries were added.
+// The demonstration list of the first start: "DemoList" in demoDirectory (the playlist directory
+// unless the program is installed), read only when the MIDI directory exists. When it yields
+// entries the list is marked modified and named "Demo.ZbL" in the playlist directory, so that
+// leaving the program offers to save it there; when it yields nothing, modified and fileName are
+// cleared. Returns whether entries were added.
 bool loadDemoPlaylist(TPlayList& list, const std::string& playlistDirectory,
-                      const std::string& midiDirectory);
+                      const std::string& midiDirectory, const std::string& demoDirectory);
 
 // Asks for a file name with the save dialog (the list's fileName proposed, starting in the
 // playlist directory) and writes the list there. On confirmation fileName becomes the chosen

@@ -78,6 +78,15 @@ void setDefaultDirectories(TOptions& options, const std::string& homePath) {
     options.playlistDirectory = homePath + "ZbL";
 }
 
+void setInstalledDirectories(TOptions& options, const std::string& dataPath,
+                             const std::string& userData, const std::string& music) {
+    options.midiDirectory = dataPath + "MID";
+    options.patchDirectory = dataPath + "PRG";
+    options.sampleDirectory = dataPath + "WAV";
+    options.destinationDirectory = music + "Zorbel";
+    options.playlistDirectory = userData + "ZbL";
+}
+
 namespace {
 void readSongDirectories(const CSimpleIniA& ini, TOptions& options) {
     readString(ini, kDirectories, "MID", options.midiDirectory);

@@ -42,6 +42,10 @@ struct TSettings {
 
 // The five directories below the home path: MID, PRG, WAV, Song, ZbL.
 void setDefaultDirectories(TOptions& options, const std::string& homePath);
+// The defaults of an installed program: songs and instruments from its data folder, playlists in
+// the user's data folder, recordings in the music folder under "Zorbel".
+void setInstalledDirectories(TOptions& options, const std::string& dataPath,
+                             const std::string& userData, const std::string& music);
 
 // Takes the directories MID, PRG, WAV and Song over from a "BL.INI" file; false when it does not
 // exist.

@@ -19,6 +19,12 @@ using TCommands = std::vector<TCommand>;
 
 // The directory of the running executable, where the build places PRG/, WAV/, MID/ and the rest.
 std::filesystem::path programDir();
+// Where the default PRG/ and WAV/ are: programDir() in the build tree; share/zorbel of an
+// installed program (a bin/ folder with share/zorbel/ beside it), whose modules are then in
+// lib/zorbel/ and whose recordings go to the current folder.
+bool installed();
+std::filesystem::path dataDir();
+std::filesystem::path moduleDir();
 
 void addCheckPrgCommand(CLI::App& app, TCommands& commands);
 void addDumpCommand(CLI::App& app, TCommands& commands);

@@ -16,6 +16,21 @@ std::filesystem::path programDir() {
     return ec ? std::filesystem::current_path(ec) : exe.parent_path();
 }
 
+bool installed() {
+    const auto dir = programDir();
+    std::error_code ec;
+    return dir.filename() == "bin" &&
+           std::filesystem::is_directory(dir.parent_path() / "share" / "zorbel", ec);
+}
+
+std::filesystem::path dataDir() {
+    return installed() ? programDir().parent_path() / "share" / "zorbel" : programDir();
+}
+
+std::filesystem::path moduleDir() {
+    return installed() ? programDir().parent_path() / "lib" / "zorbel" : programDir();
+}
+
 namespace {
 
 // The program, its version and which of its modules lie beside it.
@@ -23,7 +38,7 @@ std::string versionText() {
     std::string text = "zorbel-cli " ZB_VERSION;
     const auto module = [&text](const char* file, const char* what) {
         std::error_code ec;
-        const bool found = std::filesystem::exists(programDir() / file, ec);
+        const bool found = std::filesystem::exists(moduleDir() / file, ec);
         text += std::string("\n") + what + ": " + (found ? "" : "not ") + "found (" + file + ")";
     };
 #ifdef ZB_HAVE_AUDIO

@@ -14,7 +14,7 @@ void* moduleSymbol(const char* file, const char* name, const char* what) {
     static std::map<std::string, void*> loaded;
     void*& module = loaded[file];
     if (module == nullptr) {
-        const std::string path = (programDir() / file).string();
+        const std::string path = (moduleDir() / file).string();
         module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (module == nullptr) {
             const char* why = ::dlerror();

@@ -49,10 +49,13 @@ void addPlayCommands(CLI::App& app, TCommands& commands) {
     commands.push_back({cmd, [o] {
                             if (!o->song.apply(o->drums, o->prgDir, o->defaultTo0, o->legacyMode))
                                 return 2;
-                            o->wavDir = o->wavDir.empty() ? (programDir() / "WAV").string()
+                            o->wavDir = o->wavDir.empty() ? (dataDir() / "WAV").string()
                                                           : fs::absolute(o->wavDir).string();
-                            o->destDir = o->destDir.empty() ? (programDir() / "Song").string()
-                                                            : fs::absolute(o->destDir).string();
+                            if (o->destDir.empty())
+                                o->destDir = installed() ? fs::current_path().string()
+                                                         : (programDir() / "Song").string();
+                            else
+                                o->destDir = fs::absolute(o->destDir).string();
                             o->saturate = !o->noSaturate;
                             return playSongs(*o);
                         }});

@@ -294,7 +294,7 @@ void addRenderCommand(CLI::App& app, TCommands& commands) {
                             auto& o = state->render;
                             if (!state->song.apply(o.drums, o.prgDir, o.defaultTo0, o.legacyMode))
                                 return 2;
-                            o.wavDir = o.wavDir.empty() ? (programDir() / "WAV").string()
+                            o.wavDir = o.wavDir.empty() ? (dataDir() / "WAV").string()
                                                         : fs::absolute(o.wavDir).string();
                             o.saturate = !state->noSaturate;
                             prepareHeap();

@@ -51,7 +51,7 @@ bool TSongOptions::apply(compiler::TDrumGrid& grid, std::string& prg, bool& defa
         return false;
     }
     if (prgOption == nullptr || prgOption->count() == 0)
-        prg = (programDir() / "PRG").string();
+        prg = (dataDir() / "PRG").string();
     else
         prg = prgDir.empty() ? std::string() : std::filesystem::absolute(prgDir).string();
     defaultTo0 = !noDefaultTo0;

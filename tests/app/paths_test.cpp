@@ -3,6 +3,7 @@
 #include "app/paths.h"
 #include "support/temp_dir.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -72,6 +73,41 @@ TEST(Paths, SettingsMoveToTheConfigFolderWhenHomeCannotBeWritten) {
     EXPECT_EQ(getSettingsPath(dir.str() + "/", moved), dir.str() + "/");
     EXPECT_FALSE(moved);
     ::unsetenv("XDG_CONFIG_HOME");
+}
+
+// An installed program is a bin/ folder with share/zorbel/ beside it; ZORBEL_HOME makes any
+// program a build-tree one.
+TEST(Paths, InstalledLayoutAndTheUsersFolders) {
+    test::TTempDir dir;
+    dir.write("usr/share/zorbel/MID/a.mid", "");
+    dir.write("usr/bin/zorbel", "");
+    dir.write("build/bin/zorbel", "");
+    ::unsetenv("ZORBEL_HOME");
+    EXPECT_EQ(installedDataPath(dir.str() + "/usr/bin"), dir.str() + "/usr/share/zorbel/");
+    EXPECT_EQ(installedDataPath(dir.str() + "/usr/bin/"), dir.str() + "/usr/share/zorbel/");
+    EXPECT_EQ(installedDataPath(dir.str() + "/build/bin"), "");
+    EXPECT_EQ(installedDataPath(dir.str() + "/usr/share"), "");
+    ::setenv("ZORBEL_HOME", dir.str().c_str(), 1);
+    EXPECT_EQ(installedDataPath(dir.str() + "/usr/bin"), "");
+    ::unsetenv("ZORBEL_HOME");
+
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    ::setenv("HOME", (dir.str() + "/home").c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("XDG_DATA_HOME", "relative/is/ignored", 1);
+    EXPECT_EQ(userConfigPath(), dir.str() + "/home/.config/zorbel/");
+    EXPECT_EQ(userDataPath(), dir.str() + "/home/.local/share/zorbel/");
+    EXPECT_EQ(userMusicPath(), dir.str() + "/home/Music/");
+    dir.write("home/.config/user-dirs.dirs", "# written by xdg-user-dirs-update\n"
+                                             "XDG_MUSIC_DIR=\"$HOME/Musik\"\n");
+    EXPECT_EQ(userMusicPath(), dir.str() + "/home/Musik/");
+    ::setenv("XDG_CONFIG_HOME", (dir.str() + "/cfg").c_str(), 1);
+    dir.write("cfg/user-dirs.dirs", "XDG_MUSIC_DIR=\"/srv/music\"\n");
+    EXPECT_EQ(userMusicPath(), "/srv/music/");
+    EXPECT_EQ(userConfigPath(), dir.str() + "/cfg/zorbel/");
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST(AtomicFile, ReplacesTheFileAndLeavesNoTemporaryBehind) {

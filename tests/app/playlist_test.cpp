@@ -112,17 +112,18 @@ TEST(PlaylistEntries, DemoListFindsBareNamesInTheMidiDirectory) {
     const auto other = dir.write("other/two.mid", "MThd");
     dir.write("ZbL/DemoList", "one.mid\r\n" + other + "\r\nabsent.mid\r\n");
     TPlayList list{"/x.ZbL", true, {}};
-    EXPECT_FALSE(loadDemoPlaylist(list, dir.str() + "/ZbL", dir.str() + "/NoMID"));
+    EXPECT_FALSE(
+        loadDemoPlaylist(list, dir.str() + "/ZbL", dir.str() + "/NoMID", dir.str() + "/ZbL"));
     EXPECT_EQ(list.fileName, "/x.ZbL");
 
-    EXPECT_TRUE(loadDemoPlaylist(list, dir.str() + "/ZbL", midi));
+    EXPECT_TRUE(loadDemoPlaylist(list, dir.str() + "/ZbL", midi, dir.str() + "/ZbL"));
     EXPECT_EQ(names(list), (TNames{one, other}));
     EXPECT_TRUE(list.modified);
     EXPECT_EQ(list.fileName, dir.str() + "/ZbL/Demo.ZbL");
 
     dir.write("ZbL/DemoList", "absent.mid\r\n");
     disposePlaylist(list);
-    EXPECT_FALSE(loadDemoPlaylist(list, dir.str() + "/ZbL", midi));
+    EXPECT_FALSE(loadDemoPlaylist(list, dir.str() + "/ZbL", midi, dir.str() + "/ZbL"));
     EXPECT_EQ(list.fileName, "");
     EXPECT_FALSE(list.modified);
 }
