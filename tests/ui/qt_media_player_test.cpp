@@ -99,7 +99,7 @@ private slots:
             wall.start();
             std::int64_t last = 0;
             std::int64_t lastAt = 0;
-            while (player.mode() == TMediaMode::playing && wall.elapsed() < 5000) {
+            while (player.mode() == TMediaMode::playing && wall.elapsed() < 15000) {
                 QTest::qWait(100);
                 const std::int64_t now = player.position();
                 const std::int64_t at = wall.elapsed();
