@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <new>
+#include <utility>
 
 namespace zb::app {
 
@@ -384,6 +385,24 @@ void TmainForm::filesDropped(const std::vector<std::string>& files) {
     addDroppedFiles(playList, files);
     if (playList.modified)
         initTrackDisplay();
+}
+
+void TmainForm::filesHandedOver(const std::vector<std::string>& files) {
+    if (closed || files.empty())
+        return;
+    TPlayList list = playList;
+    if (insertPassedFiles(list, files, options.midiDirectory, options.sampleDirectory) == 0)
+        return; // nothing to play: what plays goes on
+    messageShown = false;
+    if (somethingLoaded()) {
+        if (!stopped)
+            stopBtnClick();
+        ejectBtnClick();
+    }
+    playList = std::move(list);
+    current = 1;
+    initTrackDisplay();
+    emulateButtonClick(TControl::playBtn);
 }
 
 void TmainForm::helpBtnClick() {

@@ -84,6 +84,10 @@ public:
     void emulateButtonClick(TControl control);
     void emulateUpDownClick(TControl upDown, TUpDownDirection direction);
     void filesDropped(const std::vector<std::string>& files);
+    // Files a second start of the program handed over (absolute paths or bare names): what
+    // plays is stopped and ejected, the files go to the head of the playlist as the command
+    // line's do at start-up, and the first plays. Anything but files is ignored.
+    void filesHandedOver(const std::vector<std::string>& files);
 
     void playBtnClick();
     void pauseBtnClick();

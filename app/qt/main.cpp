@@ -1,9 +1,11 @@
 #include "app/main_display.h"
+#include "app/paths.h"
 #include "app/qt/main_window.h"
 #include "app/qt/qt_audio_output.h"
 #include "app/qt/qt_media_player.h"
 #include "app/qt/qt_shell.h"
 #include "app/qt/screenshots.h"
+#include "app/qt/single_instance.h"
 
 #include <QApplication>
 #include <QFile>
@@ -40,8 +42,10 @@ constexpr const char* kUsage =
     "first plays; a bare name is looked up in the MIDI (or WAV) directory, a relative path\n"
     "with a directory part is taken from the current folder. Without files, up to four\n"
     "existing directories replace the MIDI, patch, sample and recording directories.\n"
-    "  --help     print this help and exit\n"
-    "  --version  print the version and exit\n"
+    "A player already running takes the files instead: it stops what it plays and plays them.\n"
+    "  --new-instance  start a player of its own even when one runs\n"
+    "  --help          print this help and exit\n"
+    "  --version       print the version and exit\n"
     "Environment: ZORBEL_HOME (the folder of the settings and default directories),\n"
     "PULSE_SINK (the sound server's output).\n";
 
@@ -64,17 +68,32 @@ int run(int argc, char* argv[]) {
     if (arguments.size() == 2 && arguments[0] == QStringLiteral("--screenshot"))
         return zb::ui::runScreenshots(arguments[1]);
 
+    // One player at a time: a later start hands its files to the running one and ends.
+    const bool newInstance = arguments.removeAll(QStringLiteral("--new-instance")) > 0;
+    std::vector<std::string> args;
+    for (const QString& argument : arguments)
+        args.push_back(zb::app::argumentPath(QFile::encodeName(argument).toStdString()));
+    const QString socketName = zb::ui::TSingleInstance::defaultName();
+    if (!newInstance && zb::ui::TSingleInstance::handOver(socketName, args))
+        return 0;
+
     zb::ui::QtAudioOutput audioOutput;
     zb::ui::QtMediaPlayer mediaPlayer;
     zb::ui::QtShell shell;
     zb::ui::TMainWindow window(shell, audioOutput, mediaPlayer);
     shell.attach(&window, window.form());
 
-    std::vector<std::string> args;
-    for (const QString& argument : arguments)
-        args.push_back(QFile::encodeName(argument).toStdString());
     if (!window.start(args))
         return 1;
+    zb::ui::TSingleInstance instance;
+    if (!newInstance) {
+        instance.listen(socketName, [&window](const std::vector<std::string>& files) {
+            window.form().filesHandedOver(files);
+            window.showNormal();
+            window.raise();
+            window.activateWindow();
+        });
+    }
     window.show();
     return QApplication::exec();
 }

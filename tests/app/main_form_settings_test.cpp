@@ -151,6 +151,22 @@ TEST_F(PlayerTest, PassedFilesGoToTheHeadOfTheListAndTheFirstPlays) {
     EXPECT_EQ(status(), "Can't parse file b.mid");
 }
 
+// A second start hands its files over: the song that plays is stopped and ejected, the files go
+// to the head of the list and the first plays.
+TEST_F(PlayerTest, HandedOverFilesReplaceWhatPlaysAtTheHeadOfTheList) {
+    startWith({midi("three-notes.mid")});
+    form->buttonClick(TControl::playBtn);
+    ASSERT_NE(form->synth(), nullptr);
+    form->filesHandedOver({midi("little-tune.mid"), path("MID"), "notes.txt"});
+    ASSERT_EQ(form->playList.entries.size(), 2u);
+    EXPECT_EQ(form->playList.entries[0].fileName, midi("little-tune.mid"));
+    EXPECT_EQ(form->current, 1);
+    EXPECT_EQ(status(), "Playing " + midi("little-tune.mid"));
+    form->filesHandedOver({path("MID")}); // nothing playable: what plays goes on
+    EXPECT_EQ(status(), "Playing " + midi("little-tune.mid"));
+    EXPECT_EQ(form->playList.entries.size(), 2u);
+}
+
 // As a shell user means them: "songs/tune.mid" from the folder the player was started in, though
 // the player works in its MIDI directory; a bare name is still looked up there.
 TEST_F(PlayerTest, RelativeArgumentsWithADirectoryPartAreTakenFromTheStartingFolder) {
