@@ -49,9 +49,7 @@ std::string userFolder(const char* variable, const char* fallback, bool own) {
 } // namespace
 
 std::string getHomePath() {
-    if (const char* home = std::getenv("ZORBEL_HOME"); home && *home)
-        return appendBackslash(home);
-    return programFolder();
+    return zorbelHomeSet() ? appendBackslash(std::getenv("ZORBEL_HOME")) : programFolder();
 }
 
 std::string installedDataPath(const std::string& exeDir) {
@@ -80,9 +78,9 @@ std::string userMusicPath() {
     const std::string config = userFolder("XDG_CONFIG_HOME", ".config/", false);
     const char* user = std::getenv("HOME");
     const std::string home = user != nullptr ? user : "";
+    const std::string key = "XDG_MUSIC_DIR=\"";
     std::ifstream dirs(config + "user-dirs.dirs");
     for (std::string line; !config.empty() && std::getline(dirs, line);) {
-        const std::string key = "XDG_MUSIC_DIR=\"";
         if (line.rfind(key, 0) != 0 || line.size() < key.size() + 2 || line.back() != '"')
             continue;
         std::string value = line.substr(key.size(), line.size() - key.size() - 1);
@@ -114,7 +112,7 @@ bool canWriteIn(const std::string& dir) {
 
 std::string getSettingsPath(const std::string& homePath, bool& movedAway) {
     movedAway = false;
-    if (const char* home = std::getenv("ZORBEL_HOME"); home && *home)
+    if (zorbelHomeSet())
         return homePath;
     if (canWriteIn(homePath))
         return homePath;
