@@ -162,6 +162,8 @@ public:
     // The loaded MIDI song: its sample records and the engine, released together.
     synth::TLoadedSong loaded;
     synth::TSynth* synth() const { return loaded.engine(); }
+    // The player of WAV entries, for those who show what it plays.
+    const MediaPlayer& wavPlayer() const { return mediaPlayer; }
     std::int32_t songLength = 0;
     std::string currentSong;
     std::int32_t returnedBuffers = 0;

@@ -1,6 +1,7 @@
 #include "app/main_display.h"
 #include "app/paths.h"
 #include "app/qt/main_window.h"
+#include "app/qt/mpris.h"
 #include "app/qt/qt_audio_output.h"
 #include "app/qt/qt_media_player.h"
 #include "app/qt/qt_shell.h"
@@ -85,15 +86,20 @@ int run(int argc, char* argv[]) {
 
     if (!window.start(args))
         return 1;
+    const auto raise = [&window] {
+        window.showNormal();
+        window.raise();
+        window.activateWindow();
+    };
     zb::ui::TSingleInstance instance;
     if (!newInstance) {
-        instance.listen(socketName, [&window](const std::vector<std::string>& files) {
+        instance.listen(socketName, [&window, &raise](const std::vector<std::string>& files) {
             window.form().filesHandedOver(files);
-            window.showNormal();
-            window.raise();
-            window.activateWindow();
+            raise();
         });
     }
+    // The desktop's media keys and controls, when there is a session bus.
+    zb::ui::TMpris mpris(window.form(), raise, [&window] { window.close(); });
     window.show();
     return QApplication::exec();
 }
