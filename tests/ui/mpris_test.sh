@@ -11,7 +11,7 @@ if [ -z "${PULSE_SERVER:-}" ]; then
     exit 77
 fi
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$work"' EXIT
+trap 'kill $(jobs -p) 2>/dev/null || true; wait; rm -rf "$work"' EXIT
 home=$work/home
 mkdir -p "$home/MID" "$home/ZbL" "$home/Song"
 cp -r "$source/tests/data/PRG" "$source/tests/data/WAV" "$home/"
