@@ -8,12 +8,6 @@
 
 namespace zb::app {
 
-bool TMediaState::sameShownAs(const TMediaState& other) const {
-    return status == other.status && entry == other.entry && path == other.path &&
-           title == other.title && lengthUs == other.lengthUs && canGoNext == other.canGoNext &&
-           canGoPrevious == other.canGoPrevious && canPlay == other.canPlay;
-}
-
 namespace {
 
 std::int64_t bytesToMicroseconds(std::int64_t bytes) {
@@ -85,18 +79,23 @@ TMediaState TMediaControls::state() const {
         state.path = (ec ? file : absolute).lexically_normal().string();
         state.title = file.stem().string();
     }
-    if (synth::TSynth* engine = form.synth()) {
+    if (form.synth() != nullptr) {
         state.lengthUs = bytesToMicroseconds(form.songLength);
-        state.positionUs = bytesToMicroseconds(engine->heardPos());
     } else if (form.wavPlayer().isOpen()) {
-        const std::int64_t start = form.wavPlayer().start();
-        state.lengthUs = (form.wavPlayer().length() - start) * 1000;
-        state.positionUs = std::max<std::int64_t>(form.wavPlayer().position() - start, 0) * 1000;
+        state.lengthUs = (form.wavPlayer().length() - form.wavPlayer().start()) * 1000;
     }
     state.canGoNext = form.count > 0 && form.current < form.count;
     state.canGoPrevious = form.count > 0 && form.current > 1;
-    state.canPlay = state.entry != 0;
     return state;
+}
+
+std::int64_t TMediaControls::positionUs() const {
+    if (synth::TSynth* engine = form.synth())
+        return bytesToMicroseconds(engine->heardPos());
+    const MediaPlayer& wav = form.wavPlayer();
+    if (!wav.isOpen())
+        return 0;
+    return std::max<std::int64_t>(wav.position() - wav.start(), 0) * 1000;
 }
 
 } // namespace zb::app

@@ -57,8 +57,8 @@ TMpris::~TMpris() {
     bus.unregisterObject(kObjectPath);
 }
 
-QString TMpris::playbackStatus() const {
-    switch (controls.state().status) {
+QString TMpris::playbackStatus(const app::TMediaState& state) {
+    switch (state.status) {
     case app::TPlaybackStatus::playing:
         return QStringLiteral("Playing");
     case app::TPlaybackStatus::paused:
@@ -69,8 +69,7 @@ QString TMpris::playbackStatus() const {
     return QStringLiteral("Stopped");
 }
 
-QVariantMap TMpris::metadata() const {
-    const app::TMediaState now = controls.state();
+QVariantMap TMpris::metadata(const app::TMediaState& now) {
     QVariantMap map;
     if (now.entry == 0) {
         map.insert(QStringLiteral("mpris:trackid"),
@@ -91,20 +90,20 @@ QVariantMap TMpris::metadata() const {
 
 void TMpris::publishChanges() {
     const app::TMediaState now = controls.state();
-    if (now.sameShownAs(shown))
+    if (now == shown)
         return;
     QVariantMap changed;
     if (now.status != shown.status)
-        changed.insert(QStringLiteral("PlaybackStatus"), playbackStatus());
+        changed.insert(QStringLiteral("PlaybackStatus"), playbackStatus(now));
     if (now.entry != shown.entry || now.path != shown.path || now.lengthUs != shown.lengthUs)
-        changed.insert(QStringLiteral("Metadata"), metadata());
+        changed.insert(QStringLiteral("Metadata"), metadata(now));
     if (now.canGoNext != shown.canGoNext)
         changed.insert(QStringLiteral("CanGoNext"), now.canGoNext);
     if (now.canGoPrevious != shown.canGoPrevious)
         changed.insert(QStringLiteral("CanGoPrevious"), now.canGoPrevious);
-    if (now.canPlay != shown.canPlay) {
-        changed.insert(QStringLiteral("CanPlay"), now.canPlay);
-        changed.insert(QStringLiteral("CanPause"), now.canPlay);
+    if (now.canPlay() != shown.canPlay()) {
+        changed.insert(QStringLiteral("CanPlay"), now.canPlay());
+        changed.insert(QStringLiteral("CanPause"), now.canPlay());
     }
     shown = now;
     QDBusMessage signal =
@@ -136,10 +135,6 @@ void TMprisRoot::Quit() {
 }
 
 TMprisPlayer::TMprisPlayer(TMpris* owner) : QDBusAbstractAdaptor(owner), owner(owner) {}
-
-double TMprisPlayer::volume() const {
-    return owner->controls.volume();
-}
 
 // A command's effect is signalled at once rather than at the next look.
 void TMprisPlayer::done() {

@@ -32,8 +32,9 @@ public:
     std::function<void()> raise;
     std::function<void()> quit;
 
-    QVariantMap metadata() const;
-    QString playbackStatus() const;
+    // The properties of a state, as the interface spells them.
+    static QVariantMap metadata(const app::TMediaState& state);
+    static QString playbackStatus(const app::TMediaState& state);
     app::TMediaState state() const { return controls.state(); }
 
     // Signals what changed since the last look.
@@ -92,14 +93,14 @@ class TMprisPlayer final : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanControl READ yes)
 public:
     explicit TMprisPlayer(TMpris* owner);
-    QString playbackStatus() const { return owner->playbackStatus(); }
+    QString playbackStatus() const { return TMpris::playbackStatus(owner->state()); }
     double one() const { return 1.0; }
-    QVariantMap metadata() const { return owner->metadata(); }
-    double volume() const;
-    qlonglong position() const { return owner->state().positionUs; }
+    QVariantMap metadata() const { return TMpris::metadata(owner->state()); }
+    double volume() const { return owner->controls.volume(); }
+    qlonglong position() const { return owner->controls.positionUs(); }
     bool canGoNext() const { return owner->state().canGoNext; }
     bool canGoPrevious() const { return owner->state().canGoPrevious; }
-    bool canPlay() const { return owner->state().canPlay; }
+    bool canPlay() const { return owner->state().canPlay(); }
     bool yes() const { return true; }
     bool no() const { return false; }
 

@@ -6,17 +6,15 @@
 # keeps everything it writes in the user's folders, and, given a session bus, a plain first
 # start with empty settings loads the installed demo list (the media controls tell).
 # Usage: installed_layout.sh BUILD_DIR SOURCE_DIR
-#        installed_layout.sh --deb PACKAGE SOURCE_DIR
+#        installed_layout.sh --deb PACKAGE
 set -euo pipefail
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; wait; chmod -R u+w "$work"; rm -rf "$work"' EXIT
 if [ "$1" = --deb ]; then
     dpkg -x "$2" "$work/root"
-    source=$3
     p=$work/root/usr
     data=$p/share/zorbel
     test -s "$data/PRG/0.PRG" # the package brings the default instrument set
-    song=$data/MID/$(head -n 1 "$data/ZbL/DemoList" | tr -d '\r')
 else
     source=$2
     cmake --install "$1" --prefix "$work/prefix" > /dev/null
@@ -27,9 +25,13 @@ else
     if [ ! -d "$data/PRG" ]; then
         cp -r "$source/tests/data/PRG" "$source/tests/data/WAV" "$data/"
     fi
+    # A song the tests' patches can play.
     cp "$source/tests/data/songs/three-notes.mid" "$data/MID/"
     song=$data/MID/three-notes.mid
 fi
+# The first demo song: a first start must show it; the package's instruments render it.
+first=$(head -n 1 "$data/ZbL/DemoList" | tr -d '\r')
+song=${song:-$data/MID/$first}
 chmod -R a-w "$data"
 
 "$p/bin/zorbel-cli" --version | grep -q "SoundFont import: found"
@@ -50,11 +52,10 @@ if [ -x "$p/bin/zorbel" ]; then
     test -d "$work/shots/Music/Zorbel"
 
     if command -v dbus-run-session > /dev/null && command -v playerctl > /dev/null; then
-        first=$(head -n 1 "$data/ZbL/DemoList" | tr -d '\r')
         user first dbus-run-session -- bash -c '
             "$1" --new-instance > /dev/null 2>&1 &
             for _ in $(seq 100); do
-                title=$(playerctl --player=zorbel metadata xesam:title 2> /dev/null) && break
+                playerctl --player=zorbel metadata xesam:title > /dev/null 2>&1 && break
                 sleep 0.1
             done
             playerctl --player=zorbel metadata xesam:url
