@@ -15,28 +15,12 @@ namespace {
 
 using zb::test::TBytes;
 
-struct TFormat {
-    std::uint32_t tagValue = 1;
-    std::uint32_t channels = 1;
-    std::uint32_t rate = 22050;
-    std::uint32_t bits = 16;
-    std::uint32_t length = 16; // format chunk length; bytes beyond 16 are written as zeros
-};
-
-// "RIFF", "WAVE" and the format chunk including its extra bytes and pad byte.
-TBytes riffStart(const TFormat& f = {}) {
-    TBytes b;
-    b.tag("RIFF").u32(0).tag("WAVE").chunk("fmt ", f.length);
-    b.u16(f.tagValue).u16(f.channels).u32(f.rate).u32(f.rate * f.channels * f.bits / 8);
-    b.u16(f.channels * f.bits / 8).u16(f.bits);
-    if (f.length > 16)
-        b.fill(f.length - 16 + (f.length & 1U), 0xEE);
-    return b;
-}
+using TFormat = zb::test::TWavFormat;
+using zb::test::wavStart;
 
 // A complete file with dataBytes of data after the data chunk header.
 std::string wavFile(const TFormat& f, std::uint32_t dataBytes) {
-    TBytes b = riffStart(f);
+    TBytes b = wavStart(f);
     b.chunk("data", dataBytes).fill(dataBytes, 0x80);
     return b.str();
 }
@@ -94,15 +78,15 @@ TEST(WavHeader, EachFileGivesItsFindings) {
     };
     TBytes formatFirst;
     formatFirst.tag("RIFF").u32(0).tag("WAVE").chunk("LIST", 4).tag("abcd");
-    std::string hugeFormat = riffStart().str();
+    std::string hugeFormat = wavStart().str();
     hugeFormat.replace(16, 4, TBytes().u32(0xFFFFFFFFU).str());
     hugeFormat += TBytes().chunk("data", 2).fill(2).str();
 
     std::vector<std::pair<std::string, std::string>> cases = {
         // The stated data size is taken even beyond the file; an empty data chunk is valid.
-        {with(riffStart(), [](TBytes& b) { b.chunk("data", 0xFFFFFFF0U).fill(4); }),
+        {with(wavStart(), [](TBytes& b) { b.chunk("data", 0xFFFFFFF0U).fill(4); }),
          "opf-v 44 4294967280"},
-        {with(riffStart(), [](TBytes& b) { b.chunk("data", 0).chunk("LIST", 0); }), "opf-v 44 0"},
+        {with(wavStart(), [](TBytes& b) { b.chunk("data", 0).chunk("LIST", 0); }), "opf-v 44 0"},
         // Up to 36 bytes not even the identifiers are looked at; from 37 the format is.
         {good.substr(0, 0), "o--t-"},
         {good.substr(0, 1), "o--t-"},
@@ -110,39 +94,39 @@ TEST(WavHeader, EachFileGivesItsFindings) {
         {good.substr(0, 36), "o--t-"},
         {good.substr(0, 37), "op-t-"},
         {wavFile({.bits = 8}, 1), "opf-v 44 1"},
-        {with(riffStart(), [](TBytes& b) { b.chunk("data", 0); }), "op-t-"},
-        {with(riffStart(), [](TBytes& b) { b.tag("data").u16(4); }), "op-t-"},
-        {with(riffStart(),
+        {with(wavStart(), [](TBytes& b) { b.chunk("data", 0); }), "op-t-"},
+        {with(wavStart(), [](TBytes& b) { b.tag("data").u16(4); }), "op-t-"},
+        {with(wavStart(),
               [](TBytes& b) { b.chunk("LIST", 4).tag("abcd").chunk("fact", 4).u32(7); }),
          "op-t-"},
         // Format chunks longer than 16 bytes, with the pad byte of an odd length; shorter ones.
         {wavFile({.length = 18}, 2), "opf-v 46 2"},
         {wavFile({.length = 17}, 2), "opf-v 46 2"},
         {wavFile({.length = 19}, 2), "opf-v 48 2"},
-        {with(riffStart({.length = 15}), [](TBytes& b) { b.chunk("data", 2).fill(2); }), "op-t-"},
+        {with(wavStart({.length = 15}), [](TBytes& b) { b.chunk("data", 2).fill(2); }), "op-t-"},
         // Chunks before the data are skipped, with their pad bytes; huge lengths run off the end
         // instead of wrapping back (0xFFFFFFF7 and its pad byte would be -8 in 32 bits).
-        {with(riffStart(),
+        {with(wavStart(),
               [](TBytes& b) {
                   b.chunk("LIST", 3).tag("abc").u8(0).chunk("fact", 4).u32(1);
                   b.chunk("data", 2).fill(2);
               }),
          "opf-v 68 2"},
-        {with(riffStart(), [](TBytes& b) { b.chunk("junk", 0).chunk("data", 1).fill(1); }),
+        {with(wavStart(), [](TBytes& b) { b.chunk("junk", 0).chunk("data", 1).fill(1); }),
          "opf-v 52 1"},
         {hugeFormat, "op-t-"},
         // Identifiers and the order of the chunks.
         {withByte(good, 0, 'X'), "o----"},
         {withByte(good, 8, 'X'), "o----"},
         {withByte(good, 12, 'X'), "o----"},
-        {formatFirst.str() + riffStart().str().substr(12) + TBytes().chunk("data", 2).fill(2).str(),
+        {formatFirst.str() + wavStart().str().substr(12) + TBytes().chunk("data", 2).fill(2).str(),
          "o----"},
         {wavFile({.rate = 1}, 4), "opf-v 44 4"},
         {wavFile({.rate = 0x7FFFFFFFU}, 4), "opf-v 44 4"},
     };
     for (const std::uint32_t length : {0xFFFFFFF7U, 0xFFFFFFFFU, 0x80000000U})
         cases.emplace_back(
-            with(riffStart(), [&](TBytes& b) { b.chunk("LIST", length).chunk("data", 2).fill(2); }),
+            with(wavStart(), [&](TBytes& b) { b.chunk("LIST", length).chunk("data", 2).fill(2); }),
             "op-t-");
     for (const std::uint32_t tagValue : {0U, 3U, 0x101U, 0xFFFEU})
         cases.emplace_back(wavFile({.tagValue = tagValue}, 4), "o----");

@@ -140,15 +140,9 @@ TEST(WavConversionGeneral, InterpolatesAndTruncatesTheWholeValueTowardZero) {
     EXPECT_EQ(generalRate(std::vector<std::uint8_t>(32000, 1), 1, 16, 32000).size(), 11026U);
 }
 
-// A 16-bit mono file at rate with the given data chunk size and data bytes.
-std::string wavFile(std::uint32_t dataSize, const std::vector<std::uint8_t>& data,
-                    std::uint32_t rate = 22050) {
-    TBytes b;
-    b.tag("RIFF").u32(0).tag("WAVE").tag("fmt ").u32(16);
-    b.u16(1).u16(1).u32(rate).u32(rate * 2).u16(2).u16(16);
-    b.tag("LIST").u32(1).u8('x').u8(0);
-    b.tag("data").u32(dataSize).raw(data);
-    return b.str();
+// A 16-bit mono file with a chunk before the data chunk of the given size and bytes.
+std::string wavFile(std::uint32_t dataSize, const std::vector<std::uint8_t>& data) {
+    return test::wavStart().chunk("LIST", 1).u8('x').u8(0).chunk("data", dataSize).raw(data).str();
 }
 
 TEST(WavLoading, TheDataChunkIsConvertedWhenItLiesInTheFile) {

@@ -38,4 +38,24 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
+// The fields of a WAV file's format chunk; bytes beyond 16 are written as 0xEE.
+struct TWavFormat {
+    std::uint32_t tagValue = 1;
+    std::uint32_t channels = 1;
+    std::uint32_t rate = 22050;
+    std::uint32_t bits = 16;
+    std::uint32_t length = 16;
+};
+
+// "RIFF", "WAVE" and the format chunk, with its extra bytes and pad byte.
+inline TBytes wavStart(const TWavFormat& f = {}) {
+    TBytes b;
+    b.tag("RIFF").u32(0).tag("WAVE").chunk("fmt ", f.length);
+    b.u16(f.tagValue).u16(f.channels).u32(f.rate).u32(f.rate * f.channels * f.bits / 8);
+    b.u16(f.channels * f.bits / 8).u16(f.bits);
+    if (f.length > 16)
+        b.fill(f.length - 16 + (f.length & 1U), 0xEE);
+    return b;
+}
+
 } // namespace zb::test
