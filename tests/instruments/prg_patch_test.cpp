@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -256,18 +255,6 @@ TEST(PrgLine, EachLineGivesItsCode) {
     }
 }
 
-TEST(PrgLine, EveryFieldLandsInItsOwnMember) {
-    const TPrgEntry e = parseEntry("C5-D5 a.wav D4 7 11 -12 13 -14 15 16 17 18 1.5 0.25 -2 -3 19 "
-                                   "20 21 900 22 800 16 1 44100");
-    EXPECT_EQ(std::tuple(e.wavName, e.keyLow, e.keyHigh, e.baseKey, e.sampleRate),
-              std::tuple("a.wav", 60, 62, 50, 44100));
-    std::vector<Real> values; // in the order of the song dump
-    e.forEachParameter(
-        [&](const char*, auto value) { values.push_back(static_cast<Real>(value)); });
-    EXPECT_EQ(values, (std::vector<Real>{11, 16, 17, 18, -12, 13, -14, 15, 1.5L, 0.25L, -2, -3, 7,
-                                         19, 20, 21, 900, 22, 800}));
-}
-
 // Lines that parse, and the value one field of theirs reads as.
 TEST(PrgLine, ValuesAsRead) {
     const std::string longName(1000, 'n');
@@ -276,38 +263,20 @@ TEST(PrgLine, ValuesAsRead) {
     const auto entry = [](std::initializer_list<std::pair<int, std::string>> fields) {
         return parseEntry(with(fields, prgOk).line);
     };
-    // Key names: either case, octaves 0 to 10, long digit runs by value; the base key may
-    // lie above 127.
-    EXPECT_EQ(entry({{1, "c#4"}}).keyLow, 49);
-    EXPECT_EQ(entry({{1, "C#4"}}).keyLow, 49);
-    EXPECT_EQ(entry({{1, "c#4-C#4"}}).keyHigh, 49);
-    EXPECT_EQ(entry({{1, "C0-G10"}}).keyLow, 0);
-    EXPECT_EQ(entry({{1, "C0-G10"}}).keyHigh, 127);
+    // Forms the generated patches of the model comparison never write: long digit runs, base
+    // keys above 127, sample names of any length and content, the 32-bit extremes.
     EXPECT_EQ(entry({{1, "C0000000005"}}).keyLow, 60);
-    EXPECT_EQ(entry({{3, "G#10"}}).baseKey, 128);
+    EXPECT_EQ(entry({{1, "C0-G10"}}).keyHigh, 127);
     EXPECT_EQ(entry({{3, "b10"}}).baseKey, 131);
-    EXPECT_EQ(entry({{3, "C0"}}).baseKey, 0);
-    // Sample names of any length and content.
-    const TPrgEntry quoted = parseEntry(afterBaseKey("C5 \"grand piano.wav\"C5 "));
-    EXPECT_EQ(quoted.wavName, "grand piano.wav");
+    const TPrgEntry quoted = parseEntry(afterBaseKey("C5 \"" + longName + " x\"C5 "));
+    EXPECT_EQ(quoted.wavName, longName + " x");
     EXPECT_EQ(quoted.baseKey, 60);
-    EXPECT_EQ(parseEntry(afterBaseKey("C5 \"" + longName + " x\"C5 ")).wavName, longName + " x");
     EXPECT_EQ(entry({{2, megaName}}).wavName, megaName);
     EXPECT_EQ(entry({{2, nulName}}).wavName, nulName);
-    // Integers: signs and $hex.
-    EXPECT_EQ(entry({{4, "$1F"}}).baseVolume, 31);
-    EXPECT_EQ(entry({{4, "$1f"}}).baseVolume, 31);
-    EXPECT_EQ(entry({{4, "+5"}}).baseVolume, 5);
-    EXPECT_EQ(entry({{6, "-$10"}}).velocitySensitivity, -16);
-    EXPECT_EQ(entry({{5, "+$7F"}}).panpot, 127);
     EXPECT_EQ(entry({{5, std::string(1000, '0') + "64"}}).panpot, 64);
     EXPECT_EQ(entry({{4, "$7FFFFFFF"}}).baseVolume, 2147483647);
-    // Reals in every decimal form.
-    const std::vector<std::pair<const char*, Real>> reals = {
-        {"1.5e-3", 1.5e-3L}, {"-.5", -0.5L}, {".25", 0.25L},  {"5.", 5.0L},  {"+2.5E+2", 250.0L},
-        {"7", 7.0L},         {"-0", 0.0L},   {"1e2", 100.0L}, {"0.1", 0.1L}, {"00012.50", 12.5L}};
-    for (const auto& [text, value] : reals)
-        EXPECT_EQ(entry({{15, text}}).sustainSlope, value) << text;
+    EXPECT_EQ(entry({{6, "-$10"}}).velocitySensitivity, -16);
+    EXPECT_EQ(entry({{15, "00012.50"}}).sustainSlope, 12.5L);
     EXPECT_EQ(entry({{14, "1." + std::string(1 << 20, '0') + "1"}}).decayFactor, 1.0L);
     // Loop points: a negative one is stored as -1 (and a negative loop end skips the slope
     // check); a loop end without a loop start is kept.
