@@ -180,6 +180,8 @@ public:
     bool closed = false;
     // How many songs were compiled: lets callers see that a replay did not recompile.
     int compileCount = 0;
+    // The musician's controls the next compilations apply (neutral: the song as written).
+    compiler::TCompileOptions songControls;
 
 private:
     void playIt();

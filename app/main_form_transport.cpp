@@ -170,9 +170,9 @@ bool TmainForm::loadMidi(const std::string& entry) {
 
     shell.setHourglass(true);
     setStatus("Loading MID and PRG files...");
-    const synth::TSongSettings settings{options.patchDirectory, options.sampleDirectory,
-                                        drumGridForCompile(*options.drumTable), options.defaultTo0,
-                                        options.legacyMode};
+    const synth::TSongSettings settings{
+        options.patchDirectory, options.sampleDirectory, drumGridForCompile(*options.drumTable),
+        options.defaultTo0,     options.legacyMode,      songControls};
     songLength = 0;
     ++compileCount;
     if (const auto compiled = loaded.compile(entry, settings); !compiled.ok()) {

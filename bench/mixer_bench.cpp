@@ -144,8 +144,8 @@ void BM_RenderSong(benchmark::State& state) {
     for (auto _ : state) {
         auto buffers = std::make_unique<synth::TOutputBuffers>();
         synth::NullAudioOutput device;
-        const synth::TSongSettings settings{
-            data + "/PRG", data + "/WAV", {{"-1", "10"}}, true, false};
+        const synth::TSongSettings settings{data + "/PRG", data + "/WAV", {{"-1", "10"}},
+                                            true,          false,         {}};
         synth::TLoadedSong loaded;
         const bool ready =
             loaded.compile(data + "/songs/little-tune.mid", settings).ok() &&

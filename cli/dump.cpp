@@ -113,12 +113,14 @@ int dumpSong(const TDumpOptions& options, std::ostream& out) {
     std::int32_t songLength = 0;
     std::int32_t errorCode = 0;
     std::string message;
-    compiler::compileSong(options.songFile, options.prgDir, options.drums, options.defaultTo0,
-                          options.legacyMode, samples, song, songLength,
-                          [&](std::int32_t code, const std::string& text) {
-                              errorCode = code;
-                              message = text;
-                          });
+    compiler::compileSong(
+        options.songFile, options.prgDir, options.drums, options.defaultTo0, options.legacyMode,
+        samples, song, songLength,
+        [&](std::int32_t code, const std::string& text) {
+            errorCode = code;
+            message = text;
+        },
+        options.controls);
 
     TJsonWriter w;
     w.raw("{ ").key("format").string("zorbel-song/1");
@@ -168,13 +170,14 @@ void addDumpCommand(CLI::App& app, TCommands& commands) {
     state->song.add(*cmd);
     cmd->add_flag("--summary", state->dump.summary,
                   "Print only the song length and the numbers of samples, voices and events");
-    commands.push_back({cmd, [state] {
-                            auto& d = state->dump;
-                            if (!state->song.apply(d.drums, d.prgDir, d.defaultTo0, d.legacyMode))
-                                return 2;
-                            prepareHeap();
-                            return dumpSong(d, std::cout);
-                        }});
+    commands.push_back(
+        {cmd, [state] {
+             auto& d = state->dump;
+             if (!state->song.apply(d.drums, d.prgDir, d.defaultTo0, d.legacyMode, d.controls))
+                 return 2;
+             prepareHeap();
+             return dumpSong(d, std::cout);
+         }});
 }
 
 } // namespace zb::cli

@@ -13,6 +13,7 @@ struct TDumpOptions {
     compiler::TDrumGrid drums;
     bool defaultTo0 = true;
     bool legacyMode = false;
+    compiler::TCompileOptions controls;
     bool summary = false; // only the song length and the counts, not every sample and voice
 };
 

@@ -46,19 +46,20 @@ void addPlayCommands(CLI::App& app, TCommands& commands) {
     cmd->add_option("--balance", o->balance, "Balance counter, 0-100 (default 50)")
         ->check(CLI::Range(0, 100));
     cmd->add_flag("--no-saturate", o->noSaturate, "Let out-of-range samples wrap");
-    commands.push_back({cmd, [o] {
-                            if (!o->song.apply(o->drums, o->prgDir, o->defaultTo0, o->legacyMode))
-                                return 2;
-                            o->wavDir = o->wavDir.empty() ? (dataDir() / "WAV").string()
-                                                          : fs::absolute(o->wavDir).string();
-                            if (o->destDir.empty())
-                                o->destDir = installed() ? fs::current_path().string()
-                                                         : (programDir() / "Song").string();
-                            else
-                                o->destDir = fs::absolute(o->destDir).string();
-                            o->saturate = !o->noSaturate;
-                            return playSongs(*o);
-                        }});
+    commands.push_back(
+        {cmd, [o] {
+             if (!o->song.apply(o->drums, o->prgDir, o->defaultTo0, o->legacyMode, o->controls))
+                 return 2;
+             o->wavDir = o->wavDir.empty() ? (dataDir() / "WAV").string()
+                                           : fs::absolute(o->wavDir).string();
+             if (o->destDir.empty())
+                 o->destDir =
+                     installed() ? fs::current_path().string() : (programDir() / "Song").string();
+             else
+                 o->destDir = fs::absolute(o->destDir).string();
+             o->saturate = !o->noSaturate;
+             return playSongs(*o);
+         }});
 
     auto* devices = app.add_subcommand("devices", "List the sound output devices");
     commands.push_back({devices, [] { return listDevices(); }});

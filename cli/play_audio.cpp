@@ -55,7 +55,8 @@ int playSong(const TPlayOptions& o, const std::string& song, ui::QtAudioOutput& 
         std::cerr << (isatty(STDERR_FILENO) ? "\r\033[K" : "") << text << "\n";
         message = text;
     };
-    const synth::TSongSettings settings{o.prgDir, o.wavDir, o.drums, o.defaultTo0, o.legacyMode};
+    const synth::TSongSettings settings{o.prgDir,     o.wavDir,     o.drums,
+                                        o.defaultTo0, o.legacyMode, o.controls};
     synth::TLoadedSong loaded;
     if (const auto compiled = loaded.compile(song, settings); !compiled.ok()) {
         report(compiled.message.empty() ? "Can't parse file " + song : compiled.message);

@@ -20,6 +20,7 @@ struct TPlayOptions {
     std::string destDir;
     bool defaultTo0 = true;
     bool legacyMode = false;
+    compiler::TCompileOptions controls;
     bool record = false;
     bool saturate = true;
     bool noSaturate = false;

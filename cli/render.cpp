@@ -148,8 +148,8 @@ std::string checkTargets(const TRenderOptions& options, std::vector<std::string>
 
 std::string renderSong(const TRenderOptions& options, const std::string& song,
                        const std::string& target, std::size_t index) {
-    const synth::TSongSettings settings{options.prgDir, options.wavDir, options.drums,
-                                        options.defaultTo0, options.legacyMode};
+    const synth::TSongSettings settings{options.prgDir,     options.wavDir,     options.drums,
+                                        options.defaultTo0, options.legacyMode, options.controls};
     // The device and the buffers outlive the engine that uses them.
     THugeOutputBuffers buffers;
     synth::NullAudioOutput device;
@@ -290,16 +290,17 @@ void addRenderCommand(CLI::App& app, TCommands& commands) {
     cmd->add_option("--jobs", r.jobs, "Songs rendered at once (default: the cores)")
         ->check(CLI::Range(1, 256));
     cmd->add_flag("-q,--quiet", r.quiet, "No progress line");
-    commands.push_back({cmd, [state] {
-                            auto& o = state->render;
-                            if (!state->song.apply(o.drums, o.prgDir, o.defaultTo0, o.legacyMode))
-                                return 2;
-                            o.wavDir = o.wavDir.empty() ? (dataDir() / "WAV").string()
-                                                        : fs::absolute(o.wavDir).string();
-                            o.saturate = !state->noSaturate;
-                            prepareHeap();
-                            return renderSongs(o, std::cout, std::cerr);
-                        }});
+    commands.push_back(
+        {cmd, [state] {
+             auto& o = state->render;
+             if (!state->song.apply(o.drums, o.prgDir, o.defaultTo0, o.legacyMode, o.controls))
+                 return 2;
+             o.wavDir =
+                 o.wavDir.empty() ? (dataDir() / "WAV").string() : fs::absolute(o.wavDir).string();
+             o.saturate = !state->noSaturate;
+             prepareHeap();
+             return renderSongs(o, std::cout, std::cerr);
+         }});
 }
 
 } // namespace zb::cli

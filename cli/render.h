@@ -16,6 +16,7 @@ struct TRenderOptions {
     compiler::TDrumGrid drums;
     bool defaultTo0 = true;
     bool legacyMode = false;
+    compiler::TCompileOptions controls;
     bool saturate = true;
     int volume = 10;  // the player's volume counter, 0..99
     int balance = 50; // the player's balance counter, 0..100

@@ -146,10 +146,16 @@ void releaseAll(TCompileState& state) {
 
 void compileSong(const std::string& fileName, const std::string& prgDir, const TDrumGrid& drumGrid,
                  bool defaultTo0, bool legacyMode, TSampleList& samples, TSong& song,
-                 std::int32_t& songLength, const TErrorSink& showError) {
+                 std::int32_t& songLength, const TErrorSink& showError,
+                 const TCompileOptions& options) {
     TCompileState state;
     state.fileName = fileName;
     state.prgDir = prgDir;
+    state.options = options;
+    state.options.tempoPercent = std::clamp(options.tempoPercent, TCompileOptions::kMinTempoPercent,
+                                            TCompileOptions::kMaxTempoPercent);
+    state.options.transpose = std::clamp(options.transpose, -TCompileOptions::kMaxTranspose,
+                                         TCompileOptions::kMaxTranspose);
     initCompile(state, drumGrid);
     readMidiFile(state, defaultTo0);
     mergeSampleRecords(state);

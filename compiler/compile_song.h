@@ -30,9 +30,12 @@ using TErrorSink = std::function<void(std::int32_t code, const std::string& mess
 // failure the first error's message goes to showError and the outputs keep what the caller had
 // (callers eject the previous song first, so that is nothing). Read failures of the file layer
 // (std::system_error, std::ios_base::failure) propagate, and the outputs are then untouched too.
+// The options mute, solo, speed up or transpose what is compiled; their defaults compile the
+// file as it is.
 void compileSong(const std::string& fileName, const std::string& prgDir, const TDrumGrid& drumGrid,
                  bool defaultTo0, bool legacyMode, TSampleList& samples, TSong& song,
-                 std::int32_t& songLength, const TErrorSink& showError);
+                 std::int32_t& songLength, const TErrorSink& showError,
+                 const TCompileOptions& options = {});
 
 // The passes, for callers and tests that look at the state between them.
 void initCompile(TCompileState& state, const TDrumGrid& drumGrid);

@@ -16,6 +16,30 @@ namespace zb::compiler {
 
 inline constexpr int kSlotCount = 16; // channel slots 1..16 (MIDI channel + 1)
 
+// What a musician changes about a song without touching its file: slots muted or soloed (when
+// any slot is soloed only soloed slots sound), the speed in percent of the file's (every tempo
+// divided by it) and a transposition of the melodic slots. The defaults change nothing.
+struct TCompileOptions {
+    std::array<bool, kSlotCount> muted{};
+    std::array<bool, kSlotCount> soloed{};
+    std::int32_t tempoPercent = 100; // kMinTempoPercent..kMaxTempoPercent
+    std::int32_t transpose = 0;      // semitones, -kMaxTranspose..kMaxTranspose
+
+    static constexpr std::int32_t kMinTempoPercent = 25;
+    static constexpr std::int32_t kMaxTempoPercent = 400;
+    static constexpr std::int32_t kMaxTranspose = 24;
+
+    // Whether the notes of slot 1..16 are compiled at all.
+    bool sounds(int slot) const {
+        const auto i = static_cast<std::size_t>(slot - 1);
+        for (const bool solo : soloed)
+            if (solo)
+                return soloed[i];
+        return !muted[i];
+    }
+    bool operator==(const TCompileOptions&) const = default;
+};
+
 // Error codes of a compilation (the patch line codes come from the patch parser).
 enum TCompileError : std::int32_t {
     errNone = 0,
@@ -82,6 +106,7 @@ struct TChannelSlot {
 struct TCompileState {
     std::string fileName;
     std::string prgDir;
+    TCompileOptions options;
 
     std::int32_t errorCode = errNone;
     TErrorDetails errorType;

@@ -61,8 +61,10 @@ void addInitialState(const TChannelSlot& s, int key, int velocity, std::int32_t 
 }
 
 // Appends the note's changes up to its end and its noteEnd, read ahead through the chunk's
-// parse from the note-on. False after an error that abandons the compilation.
-bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& events) {
+// parse from the note-on of key; the events carry soundKey, the key after transposition.
+// False after an error that abandons the compilation.
+bool readAhead(TCompileState& state, int slot, int key, int soundKey,
+               std::vector<noteEvent>& events) {
     TTrackIndex& ix = state.trackIndex;
     TFastFile& file = *state.file;
     const std::int64_t position = file.position();
@@ -111,7 +113,8 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
 
     const auto add = [&](std::int64_t indexTick, TNoteKind kind, int value) {
         events.push_back({TTicks{static_cast<std::int32_t>(base + indexTick)}, kind,
-                          static_cast<std::int16_t>(key), static_cast<std::int16_t>(value), 0});
+                          static_cast<std::int16_t>(soundKey), static_cast<std::int16_t>(value),
+                          0});
     };
     const auto& list = ix.channelEvents[static_cast<std::size_t>(slot - 1)];
     for (auto it = std::upper_bound(list.begin(), list.end(), k); it != list.end() && *it < stop;
@@ -143,16 +146,27 @@ bool readAhead(TCompileState& state, int slot, int key, std::vector<noteEvent>& 
 
 void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t velocity,
                bool defaultTo0) {
+    // A muted note costs nothing: no patch is loaded for it and no voice made.
+    if (!state.options.sounds(slot))
+        return;
     TChannelSlot& s = state.slot(slot);
     if (!s.slotLoaded) {
         loadPrg(state, slot, s.slotProgram, s.slotIsDrum, defaultTo0);
         if (state.failed())
             return;
     }
-    // A key byte of 128 or more only occurs in a broken file; no patch covers it.
-    const int count = key < kKeyCount ? s.entryCount(key) : 0;
+    // Drum keys name instruments, so only melodic slots are transposed; a key moved off the
+    // keyboard is left out. A key byte of 128 or more only occurs in a broken file; no patch
+    // covers it.
+    int soundKey = key;
+    if (key < kKeyCount && !s.slotIsDrum) {
+        soundKey += state.options.transpose;
+        if (soundKey < 0 || soundKey >= kKeyCount)
+            return;
+    }
+    const int count = soundKey < kKeyCount ? s.entryCount(soundKey) : 0;
     if (count == 0) {
-        state.errorType.key = key;
+        state.errorType.key = static_cast<std::uint8_t>(soundKey);
         state.errorType.channel = static_cast<std::uint8_t>(slot);
         state.setError(errNoteNotAssigned);
         return;
@@ -162,14 +176,14 @@ void startNote(TCompileState& state, int slot, std::uint8_t key, std::uint8_t ve
     std::optional<TNoteGroup> group;
     const auto table = s.table; // keeps the table alive whatever the entries do
     for (int e = 0; e < count; ++e) {
-        const TPrgEntry& entry = table->entry(key, e);
+        const TPrgEntry& entry = table->entry(soundKey, e);
         TSampleRec& rec =
-            findOrAddSampleRec(state.samples, entry, s.slotProgram, s.slotIsDrum, key);
+            findOrAddSampleRec(state.samples, entry, s.slotProgram, s.slotIsDrum, soundKey);
         if (!group) {
             const std::int64_t returnTo = state.file->position();
             group.emplace();
-            addInitialState(s, key, velocity, state.currentTick, group->events);
-            if (!readAhead(state, slot, key, group->events))
+            addInitialState(s, soundKey, velocity, state.currentTick, group->events);
+            if (!readAhead(state, slot, key, soundKey, group->events))
                 return;
             state.file->seek(returnTo);
         }

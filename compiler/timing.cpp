@@ -119,7 +119,13 @@ std::int64_t divRoundHalfEven(std::int64_t n, std::int64_t d) {
 void computeTiming(TCompileState& state) {
     if (state.failed())
         return;
-    const std::int64_t denominator = tickDenominator(state.division);
+    // A speed of p percent divides every tempo by p / 100: the sums of ticks x tempo are
+    // multiplied by 100 and divided by p with the tick length's denominator, so no tempo is
+    // rounded. At most 2^55 x 100 stays inside 64 bits.
+    const std::int64_t percent = state.options.tempoPercent;
+    const std::int64_t denominator =
+        tickDenominator(state.division) * (percent == 100 ? 1 : percent);
+    const std::int64_t scaleBy = percent == 100 ? 1 : 100;
     const TTempoScale scale(state.tempoMap);
     std::int64_t lengthMs = 0;
     for (auto& rec : state.samples) {
@@ -130,7 +136,8 @@ void computeTiming(TCompileState& state) {
         rec->events.reserve(count);
         for (const auto& g : rec->notes) {
             for (const auto& e : g.events) {
-                const std::int64_t ms = divRoundHalfEven(scale.at(e.time.value), denominator);
+                const std::int64_t ms =
+                    divRoundHalfEven(scale.at(e.time.value) * scaleBy, denominator);
                 if (ms > kInt32Max) {
                     state.setError(errSongTooLong);
                     return;

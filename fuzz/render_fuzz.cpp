@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string song = zb::fuzz::inputFile(data, size, ".mid");
     zb::synth::NullAudioOutput device;
     const zb::synth::TSongSettings settings{
-        ZB_FUZZ_DATA_DIR "/PRG", ZB_FUZZ_DATA_DIR "/WAV", {{"-1", "10"}}, true, false};
+        ZB_FUZZ_DATA_DIR "/PRG", ZB_FUZZ_DATA_DIR "/WAV", {{"-1", "10"}}, true, false, {}};
     zb::synth::TLoadedSong loaded;
     if (!loaded.compile(song, settings).ok() ||
         !loaded

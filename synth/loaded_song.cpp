@@ -32,12 +32,14 @@ TLoadError TLoadedSong::compile(const std::string& fileName, const TSongSettings
     compiler::TSong song;
     std::int32_t length = 0;
     try {
-        compiler::compileSong(fileName, settings.prgDir, settings.drums, settings.defaultTo0,
-                              settings.legacyMode, samples, song, length,
-                              [&message](std::int32_t, const std::string& text) {
-                                  if (message.empty())
-                                      message = text;
-                              });
+        compiler::compileSong(
+            fileName, settings.prgDir, settings.drums, settings.defaultTo0, settings.legacyMode,
+            samples, song, length,
+            [&message](std::int32_t, const std::string& text) {
+                if (message.empty())
+                    message = text;
+            },
+            settings.controls);
     } catch (const std::exception&) {
         // The file layer failed while reading (a file that vanished or a device error).
         return {TLoadFailure::readError, "Error reading file " + fileName};

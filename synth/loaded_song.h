@@ -16,6 +16,7 @@ struct TSongSettings {
     compiler::TDrumGrid drums;
     bool defaultTo0 = true;
     bool legacyMode = false;
+    compiler::TCompileOptions controls; // mute, solo, speed and transposition
 };
 
 enum class TLoadFailure {

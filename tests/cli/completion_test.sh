@@ -25,8 +25,10 @@ expect() {
 expect "render" zorbel-cli re
 expect "--version" zorbel-cli --v
 expect "check-prg dump import-sf2 render play devices --help --version" zorbel-cli ""
-expect "--trim" zorbel-cli render --tr
+expect "--trim --transpose" zorbel-cli render --tr
 expect "--summary" zorbel-cli dump --su
+expect "--tempo --transpose --trim" zorbel-cli render --t
+expect "" zorbel-cli dump --mute ""
 expect "songs" zorbel-cli render --prg so
 expect "SONG.MID song.mid songs" zorbel-cli play ""
 expect "font.sf2 songs" zorbel-cli import-sf2 ""

@@ -39,10 +39,12 @@ protected:
         return writeMidi(midi);
     }
     // initCompile and readMidiFile on a fresh state.
-    TCompileState& read(const std::string& file, bool defaultTo0 = false) {
+    TCompileState& read(const std::string& file, bool defaultTo0 = false,
+                        const TCompileOptions& options = {}) {
         state = TCompileState{};
         state.fileName = file;
         state.prgDir = prgDir;
+        state.options = options;
         initCompile(state, grid);
         readMidiFile(state, defaultTo0);
         return state;

@@ -1,4 +1,5 @@
 #include "compile_fixture.h"
+#include "compiler/timing.h"
 
 namespace zb::compiler::test {
 namespace {
@@ -98,6 +99,58 @@ TEST_F(CompileSong, FailureLeavesTheCallersSongAndLengthAlone) {
     ASSERT_EQ(messages, std::vector<std::string>{"Can not open MIDI file."});
     EXPECT_EQ(song.size(), 1u);
     EXPECT_EQ(songLength, -7);
+}
+
+// The musician's controls on one song: slot 1 plays keys 60 and 126, the drum slot 10 keys 36
+// and 38 (the second after a tempo change), slot 3 a program that has no patch. Each note start
+// and end is given as "sample key@milliseconds".
+TEST_F(CompileSong, ControlsMuteSoloSpeedAndTranspose) {
+    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
+    writePrg("D0.PRG", patchLine("C0-G10", "kit.wav"));
+    TTrackWriter t;
+    t.on(0, 0, 60, 100).off(480, 0, 60).on(0, 0, 126, 100).off(480, 0, 126);
+    t.on(0, 9, 36, 100).off(240, 9, 36).tempo(0, 250000).on(0, 9, 38, 100).off(480, 9, 38);
+    t.program(0, 2, 5).on(0, 2, 60, 100).off(10, 2, 60).end();
+    const std::string file = writeTracks({t});
+    const auto notes = [&](const TCompileOptions& options) {
+        read(file, false, options);
+        computeTiming(state);
+        std::vector<std::string> out;
+        for (const auto& rec : state.samples)
+            for (const auto& e : rec->events)
+                if (e.kind == noteStart || e.kind == noteEnd)
+                    out.push_back(rec->wavName + " " + std::to_string(e.key) + "@" +
+                                  std::to_string(e.time.value));
+        return out;
+    };
+    EXPECT_EQ(read(file).errorCode, 17); // 5.PRG is missing
+    TCompileOptions muted;
+    muted.muted[2] = true; // a muted slot's patch is not even looked for
+    const std::vector<std::string> asWritten = {
+        "piano.wav 60@0",  "piano.wav 60@500", "piano.wav 126@500", "piano.wav 126@1000",
+        "kit.wav 36@1000", "kit.wav 36@1250",  "kit.wav 38@1250",   "kit.wav 38@1500"};
+    EXPECT_EQ(notes(muted), asWritten);
+    EXPECT_EQ(state.errorCode, 0);
+
+    TCompileOptions solo;
+    solo.soloed[9] = true;
+    solo.muted[9] = true; // a solo wins over a mute of the same slot
+    EXPECT_EQ(notes(solo), std::vector<std::string>(asWritten.begin() + 4, asWritten.end()));
+
+    TCompileOptions slower = muted;
+    slower.tempoPercent = 50; // the implied first tempo and the change are both halved
+    std::vector<std::string> doubled;
+    for (const auto& n : asWritten) {
+        const auto at = n.find('@');
+        doubled.push_back(n.substr(0, at + 1) + std::to_string(2 * std::stoi(n.substr(at + 1))));
+    }
+    EXPECT_EQ(notes(slower), doubled);
+
+    TCompileOptions up = muted;
+    up.transpose = 2; // 126 + 2 leaves the keyboard; drum keys stay
+    EXPECT_EQ(notes(up),
+              (std::vector<std::string>{"piano.wav 62@0", "piano.wav 62@500", "kit.wav 36@1000",
+                                        "kit.wav 36@1250", "kit.wav 38@1250", "kit.wav 38@1500"}));
 }
 
 } // namespace

@@ -17,7 +17,7 @@ namespace zb::synth {
 namespace {
 
 const std::string kData = ZB_TEST_DATA_DIR;
-const TSongSettings kSettings{kData + "/PRG", kData + "/WAV", {{"-1", "10"}}, true, false};
+const TSongSettings kSettings{kData + "/PRG", kData + "/WAV", {{"-1", "10"}}, true, false, {}};
 
 struct Device {
     std::unique_ptr<TOutputBuffers> buffers = std::make_unique<TOutputBuffers>();
