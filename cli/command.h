@@ -29,6 +29,7 @@ std::filesystem::path moduleDir();
 void addCheckPrgCommand(CLI::App& app, TCommands& commands);
 void addDumpCommand(CLI::App& app, TCommands& commands);
 void addImportSf2Command(CLI::App& app, TCommands& commands);
+void addInfoCommand(CLI::App& app, TCommands& commands);
 void addRenderCommand(CLI::App& app, TCommands& commands);
 // play and devices; only in builds with the Qt sound output.
 void addPlayCommands(CLI::App& app, TCommands& commands);

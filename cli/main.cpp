@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
     zb::cli::addCheckPrgCommand(app, commands);
     zb::cli::addDumpCommand(app, commands);
     zb::cli::addImportSf2Command(app, commands);
+    zb::cli::addInfoCommand(app, commands);
     zb::cli::addRenderCommand(app, commands);
 #ifdef ZB_HAVE_AUDIO
     zb::cli::addPlayCommands(app, commands);

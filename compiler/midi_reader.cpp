@@ -107,7 +107,8 @@ void readEvent(TCompileState& state, const TMidiEvent& e, bool defaultTo0) {
     }
 }
 
-void readTracks(TCompileState& state, bool defaultTo0) {
+// Reads the header and every track chunk, handing each event to onEvent.
+template <class TOnEvent> void readTracks(TCompileState& state, TOnEvent&& onEvent) {
     if (state.failed())
         return;
     state.file = std::make_unique<TFastFile>(state.fileName, false, true);
@@ -138,7 +139,7 @@ void readTracks(TCompileState& state, bool defaultTo0) {
                     state.currentTick = static_cast<std::int32_t>(state.track.tick());
                 break;
             case TMidiTokenizer::event:
-                readEvent(state, state.track.current(), defaultTo0);
+                onEvent(state.track.current());
                 break;
             case TMidiTokenizer::failed:
                 state.setError(state.track.errorCode());
@@ -149,6 +150,23 @@ void readTracks(TCompileState& state, bool defaultTo0) {
             }
         }
     } while (state.trackNumber != state.trackCount && !state.failed());
+}
+
+// The data of the meta event just read, which the tokenizer skipped: at most a kilobyte of it,
+// the file's position kept.
+std::string metaData(TFastFile& file, std::uint32_t length) {
+    const std::int64_t after = file.position();
+    const std::int64_t size = std::min<std::int64_t>(length, 1024);
+    std::string data;
+    file.seek(after - length);
+    for (std::int64_t i = 0; i < size; ++i) {
+        const std::uint8_t b = file.readByte();
+        if (file.eof())
+            break;
+        data.push_back(static_cast<char>(b));
+    }
+    file.seek(after);
+    return data;
 }
 
 } // namespace
@@ -162,8 +180,39 @@ void addTempo(TCompileState& state, std::int32_t tempo) {
 }
 
 void readMidiFile(TCompileState& state, bool defaultTo0) {
-    readTracks(state, defaultTo0);
+    readTracks(state, [&](const TMidiEvent& e) { readEvent(state, e, defaultTo0); });
     orderNoteGroups(state.samples);
+}
+
+TSongScan scanSong(const std::string& fileName, const std::vector<drumEntry>& drumList,
+                   bool textsAreLyrics) {
+    TCompileState state;
+    state.fileName = fileName;
+    state.drumList = drumList;
+    TSongScan scan;
+    readTracks(state, [&](const TMidiEvent& e) {
+        const int slot = (e.status & 0x0F) + 1;
+        TChannelSlot& s = state.slot(slot);
+        if ((e.status & 0xF0) == 0x90 && e.status < 0xF0 && e.d2 > 0) {
+            auto& use = scan.slots[static_cast<std::size_t>(slot - 1)];
+            const TSongScan::TProgramUse program{s.slotProgram, s.slotIsDrum};
+            if (std::find(use.programs.begin(), use.programs.end(), program) == use.programs.end())
+                use.programs.push_back(program);
+            ++use.notes;
+        } else if ((e.status & 0xF0) == 0xC0 && e.status < 0xF0) {
+            s.slotProgram = e.d1;
+        } else if (e.status == 0xFF && e.d1 == 0x51) {
+            addTempo(state, e.tempo);
+        } else if (e.status == 0xFF && (e.d1 == 0x05 || (e.d1 == 0x01 && textsAreLyrics))) {
+            scan.lyrics.push_back({state.currentTick, metaData(*state.file, e.length)});
+        }
+    });
+    std::stable_sort(scan.lyrics.begin(), scan.lyrics.end(),
+                     [](const auto& a, const auto& b) { return a.tick < b.tick; });
+    scan.errorCode = state.errorCode;
+    scan.division = state.division;
+    scan.tempoMap = std::move(state.tempoMap);
+    return scan;
 }
 
 } // namespace zb::compiler

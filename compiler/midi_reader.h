@@ -2,7 +2,10 @@
 
 #include "compiler/compile_state.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Reading a Standard MIDI File (format 0 with one track, or format 1) into the compilation
 // state: header checks, the track chunks, per-slot controller and program state, the tempo map,
@@ -14,5 +17,32 @@ void readMidiFile(TCompileState& state, bool defaultTo0);
 
 // Inserts a tempo entry at state.currentTick after every entry with a lower or equal tick.
 void addTempo(TCompileState& state, std::int32_t tempo);
+
+// What a song holds, read as the compiler reads it but without patches: per channel slot the
+// programs its notes play (in the order of first use, drum programs apart) and its note count,
+// the tempo map, and the lyric events (meta type 5, and text events, type 1, when
+// textsAreLyrics: the karaoke files' convention) with their ticks.
+struct TSongScan {
+    struct TProgramUse {
+        std::uint8_t program = 0;
+        bool isDrum = false;
+        bool operator==(const TProgramUse&) const = default;
+    };
+    struct TSlotUse {
+        std::vector<TProgramUse> programs;
+        std::int64_t notes = 0;
+    };
+    struct TText {
+        std::int32_t tick = 0;
+        std::string text;
+    };
+    std::int32_t errorCode = errNone; // the reader's error: 11 to 14, or 42
+    std::int16_t division = 0;
+    std::array<TSlotUse, kSlotCount> slots;
+    std::vector<tempoEntry> tempoMap;
+    std::vector<TText> lyrics; // in the order of their ticks, equal ticks in reading order
+};
+TSongScan scanSong(const std::string& fileName, const std::vector<drumEntry>& drumList,
+                   bool textsAreLyrics);
 
 } // namespace zb::compiler

@@ -1,5 +1,6 @@
 // Compiles a fuzzed MIDI file against the small test patch set.
 #include "compiler/compile_song.h"
+#include "compiler/midi_reader.h"
 #include "fuzz/chunk_mutator.h"
 #include "fuzz/fuzz_file.h"
 
@@ -24,6 +25,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                                       size % 2 == 0, samples, compiled, length, nullptr, options);
         } catch (const std::exception&) { // a read failure of the file layer is not a fault
         }
+    }
+    // What the info command reads of a song: programs, tempos and the lyrics' texts.
+    try {
+        zb::compiler::scanSong(song, {{-1, 10}}, true);
+    } catch (const std::exception&) {
     }
     return 0;
 }

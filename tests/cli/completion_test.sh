@@ -5,7 +5,7 @@ set -euo pipefail
 source "$1"
 cd "$(mktemp -d)"
 trap 'rm -rf "$PWD"' EXIT
-touch song.mid SONG.MID font.sf2 notes.txt
+touch song.mid SONG.MID font.sf2 notes.txt words.kar
 mkdir songs
 expect() {
     local want=$1
@@ -24,13 +24,13 @@ expect() {
 }
 expect "render" zorbel-cli re
 expect "--version" zorbel-cli --v
-expect "check-prg dump import-sf2 render play devices --help --version" zorbel-cli ""
+expect "check-prg dump info import-sf2 render play devices --help --version" zorbel-cli ""
 expect "--trim --transpose" zorbel-cli render --tr
 expect "--summary" zorbel-cli dump --su
 expect "--tempo --transpose --trim" zorbel-cli render --t
 expect "" zorbel-cli dump --mute ""
 expect "songs" zorbel-cli render --prg so
-expect "SONG.MID song.mid songs" zorbel-cli play ""
+expect "SONG.MID song.mid songs words.kar" zorbel-cli play ""
 expect "font.sf2 songs" zorbel-cli import-sf2 ""
 expect "" zorbel-cli render --volume ""
 echo "completion works"

@@ -1,0 +1,232 @@
+// zorbel-cli info: what a song holds, per channel, in time and in words, without rendering it.
+#include "cli/command.h"
+#include "cli/json_writer.h"
+#include "cli/song_options.h"
+#include "compiler/midi_reader.h"
+#include "compiler/timing.h"
+#include "instruments/gm_names.h"
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+
+namespace zb::cli {
+
+namespace {
+
+struct TInfoOptions {
+    std::string songFile;
+    TSongOptions song;
+    bool json = false;
+};
+
+// The milliseconds of every tick of the song's tempo map at a speed in percent, as the compiler
+// times its events.
+class TClock {
+public:
+    TClock(const compiler::TSongScan& scan, std::int64_t percent)
+        : map(scan.tempoMap), scale(percent == 100 ? 1 : 100),
+          denominator(compiler::tickDenominator(scan.division) * (percent == 100 ? 1 : percent)) {}
+    std::int64_t ms(std::int64_t tick) const {
+        std::int64_t sum = 0, from = 0, tempo = 500000;
+        for (const auto& e : map) {
+            if (e.tick > tick)
+                break;
+            sum += (e.tick - from) * tempo;
+            from = e.tick;
+            tempo = e.tempo;
+        }
+        return compiler::divRoundHalfEven((sum + (tick - from) * tempo) * scale, denominator);
+    }
+
+private:
+    const std::vector<compiler::tempoEntry>& map;
+    std::int64_t scale;
+    std::int64_t denominator;
+};
+
+std::string clockText(std::int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
+                  static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+    return text;
+}
+
+std::string programName(const compiler::TSongScan::TProgramUse& use) {
+    return use.isDrum ? instruments::gmDrumKitName(use.program) + " kit"
+                      : std::string(instruments::gmProgramName(use.program));
+}
+
+// The lyric events as lines: a text starting with "/" begins a new line, one starting with "\"
+// a new paragraph (an empty line before it), and a CR or LF inside ends the line. Each line
+// keeps the time of its first syllable. Texts starting with "@" are the header of a karaoke file
+// (title, language, credits), not words to sing.
+struct TLyricLine {
+    std::int64_t ms = 0;
+    std::string text;
+};
+std::vector<TLyricLine> lyricLines(const compiler::TSongScan& scan, const TClock& clock) {
+    std::vector<TLyricLine> lines;
+    bool open = false;
+    for (const auto& event : scan.lyrics) {
+        std::string_view text = event.text;
+        if (text.starts_with('@'))
+            continue; // a karaoke file's header: its title, language, credits
+
+        if (!text.empty() && (text.front() == '/' || text.front() == '\\')) {
+            if (text.front() == '\\' && !lines.empty())
+                lines.push_back({clock.ms(event.tick), ""});
+            open = false;
+            text.remove_prefix(1);
+        }
+        for (const char c : text) {
+            if (c == '\r' || c == '\n') {
+                open = false;
+                continue;
+            }
+            if (!open)
+                lines.push_back({clock.ms(event.tick), ""});
+            open = true;
+            lines.back().text.push_back(c);
+        }
+    }
+    return lines;
+}
+
+int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std::string& prg,
+              bool defaultTo0, bool legacyMode, const compiler::TCompileOptions& controls) {
+    compiler::TCompileState drums;
+    compiler::initCompile(drums, grid);
+    const compiler::TSongScan scan = compiler::scanSong(
+        o.songFile, drums.drumList, o.songFile.ends_with(".kar") || o.songFile.ends_with(".KAR"));
+    if (scan.errorCode != compiler::errNone) {
+        compiler::TCompileState failed;
+        failed.errorCode = scan.errorCode;
+        std::cerr << "zorbel-cli: " << o.songFile << ": " << compiler::errorMessage(failed) << "\n";
+        return 1;
+    }
+    // The length is the compiled song's: its notes' releases and the controls count.
+    compiler::TSampleList samples;
+    compiler::TSong song;
+    std::int32_t length = 0;
+    std::string problem;
+    try {
+        compiler::compileSong(
+            o.songFile, prg, grid, defaultTo0, legacyMode, samples, song, length,
+            [&](std::int32_t, const std::string& text) { problem = text; }, controls);
+    } catch (const std::exception&) {
+        problem = "Error reading file " + o.songFile;
+    }
+    const TClock clock(scan, controls.tempoPercent);
+    const auto lines = lyricLines(scan, clock);
+    const std::int64_t lengthMs = compiler::divRoundHalfEven(length * std::int64_t{10}, 882);
+
+    if (o.json) {
+        TJsonWriter w;
+        w.raw("{ ").key("song").string(o.songFile).raw(",\n  ");
+        if (problem.empty())
+            w.key("length")
+                .raw("{ ")
+                .key("bytes")
+                .integer(length)
+                .raw(", ")
+                .key("ms")
+                .integer(lengthMs)
+                .raw(" }");
+        else
+            w.key("lengthError").string(problem);
+        w.raw(",\n  ").key("channels").raw("[");
+        const char* separator = "";
+        for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
+            const auto& use = scan.slots[static_cast<std::size_t>(slot - 1)];
+            if (use.notes == 0)
+                continue;
+            w.raw(separator).raw("\n    { ").key("channel").integer(slot).raw(", ");
+            w.key("notes").integer(use.notes).raw(", ").key("programs").raw("[");
+            const char* comma = "";
+            for (const auto& p : use.programs) {
+                w.raw(comma).raw(" { ").key("program").integer(p.program).raw(", ");
+                w.key("drums").boolean(p.isDrum).raw(", ").key("name").string(programName(p));
+                w.raw(" }");
+                comma = ",";
+            }
+            w.raw(" ] }");
+            separator = ",";
+        }
+        w.raw(" ],\n  ").key("tempos").raw("[");
+        separator = "";
+        for (const auto& t : scan.tempoMap) {
+            w.raw(separator).raw(" { ").key("tick").integer(t.tick).raw(", ");
+            w.key("ms").integer(clock.ms(t.tick)).raw(", ").key("usPerQuarter").integer(t.tempo);
+            w.raw(" }");
+            separator = ",";
+        }
+        w.raw(" ],\n  ").key("lyrics").raw("[");
+        separator = "";
+        for (const auto& line : lines) {
+            w.raw(separator).raw("\n    { ").key("ms").integer(line.ms).raw(", ");
+            w.key("text").string(line.text).raw(" }");
+            separator = ",";
+        }
+        w.raw(" ] }\n");
+        std::cout << w.text;
+        return 0;
+    }
+    std::cout << "Song: " << o.songFile << "\n";
+    if (problem.empty())
+        std::cout << "Length: " << clockText(lengthMs) << " (" << length << " bytes)\n";
+    else
+        std::cout << "Length: unknown: " << problem << "\n";
+    for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
+        const auto& use = scan.slots[static_cast<std::size_t>(slot - 1)];
+        if (use.notes == 0)
+            continue;
+        std::cout << "Channel " << slot << ": " << use.notes << " notes;";
+        const char* separator = " ";
+        for (const auto& p : use.programs) {
+            std::cout << separator << (p.isDrum ? "drums " : "program ") << int{p.program} << " "
+                      << programName(p);
+            separator = ", ";
+        }
+        std::cout << "\n";
+    }
+    for (const auto& t : scan.tempoMap) {
+        std::cout << "Tempo at " << clockText(clock.ms(t.tick)) << ": " << t.tempo
+                  << " us a quarter";
+        if (t.tempo > 0) {
+            char bpm[32];
+            std::snprintf(bpm, sizeof bpm, " (%.2f bpm)", 60000000.0 / t.tempo);
+            std::cout << bpm;
+        }
+        std::cout << "\n";
+    }
+    if (lines.empty())
+        std::cout << "No lyrics.\n";
+    for (const auto& line : lines)
+        std::cout << clockText(line.ms) << "  " << line.text << "\n";
+    return 0;
+}
+
+} // namespace
+
+void addInfoCommand(CLI::App& app, TCommands& commands) {
+    auto o = std::make_shared<TInfoOptions>();
+    auto* cmd = app.add_subcommand(
+        "info",
+        "Print what a song holds: its channels' programs and notes, length, tempos, lyrics");
+    cmd->add_option("SONG", o->songFile, "The MIDI file (.mid or .kar)")->required();
+    o->song.add(*cmd);
+    cmd->add_flag("--json", o->json, "Print it as JSON");
+    commands.push_back({cmd, [o] {
+                            compiler::TDrumGrid grid;
+                            std::string prg;
+                            bool defaultTo0 = true;
+                            bool legacyMode = false;
+                            compiler::TCompileOptions controls;
+                            if (!o->song.apply(grid, prg, defaultTo0, legacyMode, controls))
+                                return 2;
+                            return printInfo(*o, grid, prg, defaultTo0, legacyMode, controls);
+                        }});
+}
+
+} // namespace zb::cli
