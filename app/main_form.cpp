@@ -84,7 +84,7 @@ bool TmainForm::FormCreate(const std::vector<std::string>& arguments) {
     if (!args.empty()) {
         std::string first = args.front();
         const std::string ext = upperCase(extractFileExt(first));
-        if (!hasDirectoryPart(first) && ext == ".MID")
+        if (!hasDirectoryPart(first) && isMidiName(first))
             first = appendBackslash(options.midiDirectory) + first;
         else if (!hasDirectoryPart(first) && ext == ".WAV")
             first = appendBackslash(options.sampleDirectory) + first;

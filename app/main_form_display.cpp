@@ -127,7 +127,7 @@ void TmainForm::updateTrackDisplay() {
     const std::string entry = entryName(current);
     const std::string ext = lowerCase(extractFileExt(entry));
     auto& wavLbl = display[TControl::wavLbl];
-    if (ext == ".mid") {
+    if (isMidiName(entry)) {
         display.fileKindLabel = "MIDI";
         display.enable(TControl::recordBtn);
         const std::string path = appendBackslash(options.destinationDirectory) +

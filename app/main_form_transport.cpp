@@ -81,7 +81,7 @@ void TmainForm::failLoad() {
     paused = busy = false;
     putDown(TControl::stopBtn);
     // Nothing is loaded, so the selected MIDI entry may be recorded again next time.
-    if (!synth() && lowerCase(extractFileExt(entryName(current))) == ".mid") {
+    if (!synth() && isMidiName(entryName(current))) {
         display.enable(TControl::recordBtn);
         display.enable(TControl::wavLbl);
     }
@@ -104,7 +104,7 @@ void TmainForm::loadAndPlay() {
         return;
     }
     const std::string ext = lowerCase(extractFileExt(entry));
-    if (ext != ".mid" && ext != ".wav") {
+    if (!isMidiName(entry) && ext != ".wav") {
         stopped = mayClose = true;
         paused = busy = false;
         putDown(TControl::stopBtn);

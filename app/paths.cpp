@@ -169,6 +169,11 @@ std::string extractFileExt(const std::string& path) {
     return dot == std::string::npos ? std::string() : name.substr(dot);
 }
 
+bool isMidiName(const std::string& path) {
+    const std::string ext = lowerCase(extractFileExt(path));
+    return ext == ".mid" || ext == ".kar";
+}
+
 std::string changeFileExt(const std::string& path, const std::string& ext) {
     std::string ownExt = extractFileExt(path);
     return path.substr(0, path.size() - ownExt.size()) + ext;

@@ -32,6 +32,8 @@ long textToInt(const std::string& text);
 std::string extractFileName(const std::string& path); // after the last "/"
 std::string extractFileExt(const std::string& path);  // ".mid", "" when the name has none
 std::string changeFileExt(const std::string& path, const std::string& ext);
+// A song the player compiles: ".mid", or a karaoke file ".kar" (a MIDI file too), in any case.
+bool isMidiName(const std::string& path);
 bool hasDirectoryPart(const std::string& path);
 // The read-only data of an installed program: exeDir is a "bin" folder with "share/zorbel/"
 // beside it. Empty for a run from the build tree, and whenever ZORBEL_HOME is set.

@@ -105,11 +105,11 @@ std::size_t insertPassedFiles(TPlayList& list, const std::vector<std::string>& a
     for (const auto& arg : args) {
         const std::string ext = upperCase(extractFileExt(arg));
         std::string path = arg;
-        if (ext == ".MID" && !hasDirectoryPart(arg))
+        if (isMidiName(arg) && !hasDirectoryPart(arg))
             path = appendBackslash(midiDirectory) + arg;
         else if (ext == ".WAV" && !hasDirectoryPart(arg))
             path = appendBackslash(sampleDirectory) + arg;
-        else if (ext != ".MID" && ext != ".WAV")
+        else if (!isMidiName(arg) && ext != ".WAV")
             continue;
         if (fileExists(path))
             passed.push_back({std::move(path), false});
@@ -124,7 +124,7 @@ bool addDroppedFiles(TPlayList& list, const std::vector<std::string>& files) {
     bool added = false;
     for (const auto& file : files) {
         const std::string ext = lowerCase(extractFileExt(file));
-        if (ext == ".mid" || ext == ".wav") {
+        if (isMidiName(file) || ext == ".wav") {
             list.entries.push_back({file, false});
             added = true;
         }

@@ -28,7 +28,7 @@ using TButton = TplayListDlg::TButton;
 
 constexpr const char* kListTopKey = "listTop";
 constexpr const char* kListLeftKey = "listLeft";
-constexpr const char* kFileFilter = "MID files (*.MID)|*.MID|WAV files (*.WAV)|*.WAV";
+constexpr const char* kFileFilter = "MID files (*.MID;*.KAR)|*.MID;*.KAR|WAV files (*.WAV)|*.WAV";
 
 void fillFilter(QComboBox& box, const char* filter) {
     const QStringList parts = QString::fromUtf8(filter).split(QLatin1Char('|'));

@@ -1,5 +1,7 @@
 #include "player_fixture.h"
 
+#include <filesystem>
+
 namespace zb::app::test {
 namespace {
 
@@ -93,6 +95,16 @@ TEST_F(PlayerTest, TheTimeDisplayWrapsAfterAnHour) {
     form->synth()->playPos = 88200 * 754 + 44100; // 754.5 s: halves go to even
     form->showProgress();
     EXPECT_EQ(form->display.digits, (std::array<int, 4>{1, 2, 3, 4}));
+}
+
+TEST_F(PlayerTest, KaraokeFilesPlayAsMidiFiles) {
+    const std::string kar = midi("sing.KAR");
+    std::filesystem::copy_file(midi("three-notes.mid"), kar);
+    startWith({kar});
+    EXPECT_EQ(form->display.fileKindLabel, "MIDI");
+    form->playBtnClick();
+    EXPECT_NE(form->synth(), nullptr);
+    EXPECT_EQ(status(), "Playing " + kar);
 }
 
 TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {

@@ -84,15 +84,17 @@ TEST(PlaylistEntries, PassedFilesGoToTheHeadInArgumentOrderFromTheirDirectories)
     const auto samples = dir.str() + "/WAV";
     dir.write("MID/b.mid", "MThd");
     dir.write("MID/C.MID", "MThd");
+    dir.write("MID/sing.kar", "MThd");
     dir.write("WAV/a.wav", "RIFF");
     const auto elsewhere = dir.write("other/d.Mid", "MThd");
     TPlayList list{"/x.ZbL", false, {{"/old/x.mid", false}}};
     EXPECT_EQ(insertPassedFiles(list, {"gone.mid", "notes.txt"}, midi, samples), 0u);
     EXPECT_FALSE(list.modified);
-    const TNames args{"b.mid", "notes.txt", "a.wav", "missing.mid", elsewhere, "C.MID", "b.wav"};
-    EXPECT_EQ(insertPassedFiles(list, args, midi, samples), 4u);
+    const TNames args{"b.mid",   "notes.txt", "a.wav", "missing.mid",
+                      elsewhere, "C.MID",     "b.wav", "sing.kar"};
+    EXPECT_EQ(insertPassedFiles(list, args, midi, samples), 5u);
     EXPECT_EQ(names(list), (TNames{midi + "/b.mid", samples + "/a.wav", elsewhere, midi + "/C.MID",
-                                   "/old/x.mid"}));
+                                   midi + "/sing.kar", "/old/x.mid"}));
     EXPECT_TRUE(list.modified);
 }
 
@@ -100,8 +102,8 @@ TEST(PlaylistEntries, DroppedMidiAndWaveFilesOfAnyCaseAreAppendedUnchecked) {
     TPlayList list{"", false, {{"/first.mid", false}}};
     EXPECT_FALSE(addDroppedFiles(list, {"/readme.txt", "/noext"}));
     EXPECT_FALSE(list.modified);
-    EXPECT_TRUE(addDroppedFiles(list, {"/x/A.MID", "/x/cover.jpg", "/y/b.Wav"}));
-    EXPECT_EQ(names(list), (TNames{"/first.mid", "/x/A.MID", "/y/b.Wav"}));
+    EXPECT_TRUE(addDroppedFiles(list, {"/x/A.MID", "/x/cover.jpg", "/y/b.Wav", "/z/song.Kar"}));
+    EXPECT_EQ(names(list), (TNames{"/first.mid", "/x/A.MID", "/y/b.Wav", "/z/song.Kar"}));
     EXPECT_TRUE(list.modified);
 }
 
