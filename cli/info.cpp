@@ -2,7 +2,7 @@
 #include "cli/command.h"
 #include "cli/json_writer.h"
 #include "cli/song_options.h"
-#include "compiler/midi_reader.h"
+#include "compiler/lyrics.h"
 #include "compiler/timing.h"
 #include "instruments/gm_names.h"
 
@@ -20,31 +20,6 @@ struct TInfoOptions {
     bool json = false;
 };
 
-// The milliseconds of every tick of the song's tempo map at a speed in percent, as the compiler
-// times its events.
-class TClock {
-public:
-    TClock(const compiler::TSongScan& scan, std::int64_t percent)
-        : map(scan.tempoMap), scale(percent == 100 ? 1 : 100),
-          denominator(compiler::tickDenominator(scan.division) * (percent == 100 ? 1 : percent)) {}
-    std::int64_t ms(std::int64_t tick) const {
-        std::int64_t sum = 0, from = 0, tempo = 500000;
-        for (const auto& e : map) {
-            if (e.tick > tick)
-                break;
-            sum += (e.tick - from) * tempo;
-            from = e.tick;
-            tempo = e.tempo;
-        }
-        return compiler::divRoundHalfEven((sum + (tick - from) * tempo) * scale, denominator);
-    }
-
-private:
-    const std::vector<compiler::tempoEntry>& map;
-    std::int64_t scale;
-    std::int64_t denominator;
-};
-
 std::string clockText(std::int64_t ms) {
     char text[32];
     std::snprintf(text, sizeof text, "%lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
@@ -55,42 +30,6 @@ std::string clockText(std::int64_t ms) {
 std::string programName(const compiler::TSongScan::TProgramUse& use) {
     return use.isDrum ? instruments::gmDrumKitName(use.program) + " kit"
                       : std::string(instruments::gmProgramName(use.program));
-}
-
-// The lyric events as lines: a text starting with "/" begins a new line, one starting with "\"
-// a new paragraph (an empty line before it), and a CR or LF inside ends the line. Each line
-// keeps the time of its first syllable. Texts starting with "@" are the header of a karaoke file
-// (title, language, credits), not words to sing.
-struct TLyricLine {
-    std::int64_t ms = 0;
-    std::string text;
-};
-std::vector<TLyricLine> lyricLines(const compiler::TSongScan& scan, const TClock& clock) {
-    std::vector<TLyricLine> lines;
-    bool open = false;
-    for (const auto& event : scan.lyrics) {
-        std::string_view text = event.text;
-        if (text.starts_with('@'))
-            continue; // a karaoke file's header: its title, language, credits
-
-        if (!text.empty() && (text.front() == '/' || text.front() == '\\')) {
-            if (text.front() == '\\' && !lines.empty())
-                lines.push_back({clock.ms(event.tick), ""});
-            open = false;
-            text.remove_prefix(1);
-        }
-        for (const char c : text) {
-            if (c == '\r' || c == '\n') {
-                open = false;
-                continue;
-            }
-            if (!open)
-                lines.push_back({clock.ms(event.tick), ""});
-            open = true;
-            lines.back().text.push_back(c);
-        }
-    }
-    return lines;
 }
 
 int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std::string& prg,
@@ -117,8 +56,8 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
     } catch (const std::exception&) {
         problem = "Error reading file " + o.songFile;
     }
-    const TClock clock(scan, controls.tempoPercent);
-    const auto lines = lyricLines(scan, clock);
+    const compiler::TSongClock clock(scan, controls.tempoPercent);
+    const auto lines = compiler::lyricLines(scan, controls.tempoPercent);
     const std::int64_t lengthMs = compiler::divRoundHalfEven(length * std::int64_t{10}, 882);
 
     if (o.json) {
@@ -164,8 +103,9 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
         w.raw(" ],\n  ").key("lyrics").raw("[");
         separator = "";
         for (const auto& line : lines) {
-            w.raw(separator).raw("\n    { ").key("ms").integer(line.ms).raw(", ");
-            w.key("text").string(line.text).raw(" }");
+            const std::int64_t ms = line.syllables.empty() ? 0 : line.syllables.front().ms;
+            w.raw(separator).raw("\n    { ").key("ms").integer(ms).raw(", ");
+            w.key("text").string(line.text()).raw(" }");
             separator = ",";
         }
         w.raw(" ] }\n");
@@ -202,8 +142,12 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
     }
     if (lines.empty())
         std::cout << "No lyrics.\n";
-    for (const auto& line : lines)
-        std::cout << clockText(line.ms) << "  " << line.text << "\n";
+    for (const auto& line : lines) {
+        if (line.syllables.empty())
+            std::cout << "\n"; // between paragraphs
+        else
+            std::cout << clockText(line.syllables.front().ms) << "  " << line.text() << "\n";
+    }
     return 0;
 }
 

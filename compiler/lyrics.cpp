@@ -1,0 +1,74 @@
+#include "compiler/lyrics.h"
+
+#include "compiler/timing.h"
+
+#include <string_view>
+
+namespace zb::compiler {
+
+TSongClock::TSongClock(const TSongScan& scan, std::int32_t tempoPercent)
+    : map(scan.tempoMap), scale(tempoPercent == 100 ? 1 : 100),
+      denominator(tickDenominator(scan.division) * (tempoPercent == 100 ? 1 : tempoPercent)) {}
+
+std::int64_t TSongClock::ms(std::int64_t tick) const {
+    if (denominator <= 0)
+        return 0;
+    std::int64_t sum = 0;
+    std::int64_t from = 0;
+    std::int64_t tempo = 500000;
+    for (const auto& e : map) {
+        if (e.tick > tick)
+            break;
+        sum += (e.tick - from) * tempo;
+        from = e.tick;
+        tempo = e.tempo;
+    }
+    return divRoundHalfEven((sum + (tick - from) * tempo) * scale, denominator);
+}
+
+std::string TLyricLine::text() const {
+    std::string line;
+    for (const auto& s : syllables)
+        line += s.text;
+    return line;
+}
+
+std::vector<TLyricLine> lyricLines(const TSongScan& scan, std::int32_t tempoPercent) {
+    const TSongClock clock(scan, tempoPercent);
+    std::vector<TLyricLine> lines;
+    bool open = false;
+    for (const auto& event : scan.lyrics) {
+        std::string_view text = event.text;
+        if (text.starts_with('@'))
+            continue;
+        if (!text.empty() && (text.front() == '/' || text.front() == '\\')) {
+            if (text.front() == '\\' && !lines.empty())
+                lines.emplace_back();
+            open = false;
+            text.remove_prefix(1);
+        }
+        const std::int64_t ms = clock.ms(event.tick);
+        TLyricSyllable syllable{ms, msToBytes(ms), ""};
+        const auto flush = [&] {
+            if (syllable.text.empty())
+                return;
+            if (!open)
+                lines.emplace_back();
+            open = true;
+            lines.back().syllables.push_back(syllable);
+            syllable.text.clear();
+        };
+        for (const char c : text) {
+            if (c == '\r' || c == '\n') {
+                flush();
+                open = false;
+            } else {
+                syllable.text.push_back(c);
+            }
+        }
+        flush();
+    }
+    return lines;
+}
+
+} // namespace zb::compiler

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "compiler/midi_reader.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A song's words as lines of syllables, timed as the compiler times its notes.
+namespace zb::compiler {
+
+// The milliseconds of a tick through a song's tempo map at a speed in percent (100: the song's
+// own), rounded as the compiler rounds every event's time.
+class TSongClock {
+public:
+    TSongClock(const TSongScan& scan, std::int32_t tempoPercent);
+    std::int64_t ms(std::int64_t tick) const;
+
+private:
+    std::vector<tempoEntry> map;
+    std::int64_t scale;
+    std::int64_t denominator;
+};
+
+struct TLyricSyllable {
+    std::int64_t ms = 0;
+    std::int64_t position = 0; // output bytes: where the syllable is heard
+    std::string text;
+};
+struct TLyricLine {
+    std::vector<TLyricSyllable> syllables;
+    std::string text() const;
+};
+
+// The lyric texts of the scan as lines: a text starting with "/" begins a new line, one starting
+// with "\" a new paragraph (an empty line before it), a CR or LF inside ends the line. Texts
+// starting with "@" are a karaoke file's header (title, language, credits) and are left out.
+std::vector<TLyricLine> lyricLines(const TSongScan& scan, std::int32_t tempoPercent);
+
+} // namespace zb::compiler
