@@ -372,6 +372,12 @@ void TmainForm::FormKeyUp(int key) {
     case keys::left:
         emulateUpDownClick(TControl::balanceUpDown, TUpDownDirection::previous);
         break;
+    case keys::home:
+        seekTo(0);
+        break;
+    case keys::end:
+        emulateButtonClick(TControl::stopBtn);
+        break;
     case keys::right:
         emulateUpDownClick(TControl::balanceUpDown, TUpDownDirection::next);
         break;

@@ -42,6 +42,7 @@ public:
 namespace keys {
 inline constexpr int left = 0x25, up = 0x26, right = 0x27, down = 0x28;
 inline constexpr int keypadPlus = 0x6B, keypadMinus = 0x6D;
+inline constexpr int end = 0x23, home = 0x24;
 } // namespace keys
 
 enum class TUpDownDirection { next, previous };
@@ -95,6 +96,11 @@ public:
     void ejectBtnClick();
     void backwardBtnClick();
     void forwardBtnClick();
+    // Moves the loaded song to a fraction (0..1) of its length, as a click on the position gauge
+    // does: a MIDI song's play position (one that plays goes on from there at once, a paused
+    // one stays paused there), a WAV entry's media player. Beeps when nothing is loaded, and
+    // for a song being recorded, whose recording would be cut.
+    void seekTo(double fraction);
     void skipBackBtnClick();
     void skipForwardBtnClick();
     void trackBtnClick(int entry); // track1BtnClick .. track0BtnClick (entry 10)

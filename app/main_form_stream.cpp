@@ -11,13 +11,15 @@ namespace zb::app {
 void TmainForm::bufferDone() {
     if (!synth())
         return;
-    synth::bufferPlayed(*synth());
+    const bool heard = synth::bufferPlayed(*synth());
     showProgress();
     shell.processMessages();
     // A click handled just now may have ejected the song.
     if (!synth())
         return;
-    if (!stopped && !paused) {
+    if (!heard && !stopped) {
+        // Handed back by the stop of a seek: the stream that plays now did not send it.
+    } else if (!stopped && !paused) {
         if (display.isDown(TControl::introBtn)) {
             terminate();
             return;

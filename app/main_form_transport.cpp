@@ -360,6 +360,43 @@ void TmainForm::forwardBtnClick() {
     busy = false;
 }
 
+void TmainForm::seekTo(double fraction) {
+    if (busy)
+        return;
+    fraction = std::clamp(fraction, 0.0, 1.0);
+    if (synth() && !(synth()->recording && !stopped)) {
+        busy = true;
+        auto target = static_cast<std::int64_t>(fraction * static_cast<double>(songLength));
+        target -= target % kBytesPerFrame;
+        if (stopped) {
+            synth()->playPos = target;
+            synth()->sync();
+        } else {
+            // The stream starts again at the target; the buffers the stop hands back come back
+            // unheard and ask for nothing.
+            synth()->stop();
+            synth()->playPos = target;
+            synth()->sync();
+            synth()->start();
+            if (paused)
+                synth()->pause();
+            if (synth()->deviceError)
+                deviceFailed();
+        }
+        showProgress();
+        busy = false;
+        view.repaint();
+    } else if (mediaPlayer.isOpen()) {
+        const std::int64_t start = mediaPlayer.start();
+        mediaPlayer.setPosition(start +
+                                static_cast<std::int64_t>(
+                                    fraction * static_cast<double>(mediaPlayer.length() - start)));
+        showProgress();
+    } else {
+        shell.beep();
+    }
+}
+
 void TmainForm::unloadForSelection() {
     if (!somethingLoaded())
         return;

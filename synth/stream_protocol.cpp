@@ -2,8 +2,8 @@
 
 namespace zb::synth {
 
-void bufferPlayed(TSynth& synth) {
-    synth.bufferPlayed();
+bool bufferPlayed(TSynth& synth) {
+    return synth.bufferPlayed();
 }
 
 TStreamStep streamOn(TSynth& synth) {
@@ -15,8 +15,8 @@ TStreamStep streamOn(TSynth& synth) {
 }
 
 TStreamStep bufferReturned(TSynth& synth, bool running) {
-    bufferPlayed(synth);
-    return running ? streamOn(synth) : TStreamStep::playing;
+    const bool heard = bufferPlayed(synth);
+    return running && heard ? streamOn(synth) : TStreamStep::playing;
 }
 
 } // namespace zb::synth

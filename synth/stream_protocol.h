@@ -13,7 +13,8 @@ enum class TStreamStep {
 // What the owner of a TSynth does with each buffer the device hands back, in two steps so that
 // the player can show the clock and handle its messages between them. First the buffer counts
 // as played (one that a stop handed back unheard leaves playPos where the stop put it).
-void bufferPlayed(TSynth& synth);
+// False for a buffer handed back unheard: it belongs to no stream and asks for no new one.
+bool bufferPlayed(TSynth& synth);
 // Then, while the song runs, the next buffer is queued as long as voices remain (it is rendered
 // when the device gets to it), and once nothing is left to render the song ends when playPos
 // reaches renderPos.

@@ -121,7 +121,9 @@ void TSynth::start() {
     streamStart = renderPos;
     playedAtStart = waveOut.played();
     written = 0;
-    queuedBuffers = unheardReturns = 0;
+    // Buffers of an earlier stream that the device has not handed back yet (a stop just before,
+    // as a seek does) come back unheard and are not this stream's.
+    queuedBuffers = unheardReturns;
     filled = 0;
     granted = mustRender = kBufferCount;
     streaming = true;
@@ -230,13 +232,15 @@ void TSynth::resume() {
     fill();
 }
 
-void TSynth::bufferPlayed() {
+bool TSynth::bufferPlayed() {
     if (queuedBuffers > 0)
         --queuedBuffers;
-    if (unheardReturns > 0)
+    if (unheardReturns > 0) {
         --unheardReturns;
-    else
-        playPos += kBufferBytes;
+        return false;
+    }
+    playPos += kBufferBytes;
+    return true;
 }
 
 void TSynth::changeVolume(Real volume, Real balance) {

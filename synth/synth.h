@@ -75,8 +75,8 @@ public:
     void pause();
     void resume();
     // Counts a buffer the device has handed back: playPos grows by a buffer unless it came back
-    // unheard from a stop.
-    void bufferPlayed();
+    // unheard from a stop. False for such an unheard one.
+    bool bufferPlayed();
     // volume x balance to the right, (2 - balance) x volume to the left; 1 and 1 are neutral.
     void changeVolume(Real volume, Real balance);
     void mute();

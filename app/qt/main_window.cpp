@@ -108,6 +108,10 @@ int TMainWindow::virtualKey(const QKeyEvent& event) {
         return app::keys::right;
     case Qt::Key_Down:
         return app::keys::down;
+    case Qt::Key_Home:
+        return app::keys::home;
+    case Qt::Key_End:
+        return app::keys::end;
     case Qt::Key_Plus:
         return keypad ? app::keys::keypadPlus : kOemPlus;
     case Qt::Key_Minus:

@@ -159,6 +159,7 @@ void TMainWindow::createTimePanel() {
                        displayLit());
         });
     gauge->setGeometry(8, 40, 145, 12);
+    gauge->onClick([this](double fraction) { mainForm->seekTo(fraction); });
 }
 
 void TMainWindow::createVolumeControls() {

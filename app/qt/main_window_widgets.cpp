@@ -1,7 +1,10 @@
 #include "app/qt/main_window_widgets.h"
 
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPolygonF>
+
+#include <algorithm>
 
 namespace zb::ui {
 
@@ -44,6 +47,15 @@ TPaintedWidget::TPaintedWidget(QWidget* parent, const QString& name, TPaint pain
 void TPaintedWidget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     paintFunction(painter, rect());
+}
+
+void TPaintedWidget::mousePressEvent(QMouseEvent* event) {
+    if (!clickFunction || event->button() != Qt::LeftButton || width() <= 1) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    clickFunction(std::clamp(event->position().x() / (width() - 1), 0.0, 1.0));
+    event->accept();
 }
 
 TFormButton::TFormButton(QWidget* parent, const app::TMainDisplay& display, app::TControl control,

@@ -22,12 +22,17 @@ public:
     using TPaint = std::function<void(QPainter&, const QRect&)>;
 
     TPaintedWidget(QWidget* parent, const QString& name, TPaint paint);
+    // What a left click does, given where it fell across the widget (0 at the left edge, 1 at
+    // the right).
+    void onClick(std::function<void(double)> handler) { clickFunction = std::move(handler); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
 
 private:
     TPaint paintFunction;
+    std::function<void(double)> clickFunction;
 };
 
 // A button or toggle of the main window: a raised face, sunken while pressed or while the display

@@ -150,6 +150,15 @@ TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {
     EXPECT_NE(form->synth(), nullptr);
 }
 
+TEST_F(PlayerTest, SeekingAWavMovesTheMediaPlayer) {
+    home.write("WAV/voice.wav", "RIFF");
+    startWith({path("WAV/voice.wav")});
+    form->playBtnClick();
+    form->seekTo(0.25);
+    EXPECT_EQ(media.position(), 7500);
+    EXPECT_EQ(form->display.positionGauge, 25);
+}
+
 TEST_F(PlayerTest, WavIntroStopsAfterTenSecondsAndAdvancesOnlyWithRepeatOrShuffle) {
     home.write("WAV/voice.wav", "RIFF");
     startWith({path("WAV/voice.wav"), path("WAV/voice.wav")});

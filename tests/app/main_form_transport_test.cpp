@@ -183,6 +183,41 @@ TEST_F(PlayerTest, TenPercentJumpsClampAndLandOnWholeFrames) {
     EXPECT_EQ(shell.beeps, 1);
 }
 
+// A click on the position gauge (and Home) in each state where a song is loaded. While the
+// song plays the stream starts again at once from the target; the buffers the stop handed back
+// come back unheard and neither move the position nor ask for more.
+TEST_F(PlayerTest, SeekingMovesEveryLoadedStateToTheClickedFraction) {
+    startWith({midi("little-tune.mid"), path("WAV/voice.wav")});
+    form->seekTo(0.5);
+    EXPECT_EQ(shell.beeps, 1); // nothing loaded
+    form->playBtnClick();
+    const std::int64_t half = form->songLength / 2 - form->songLength / 2 % 4;
+    form->seekTo(0.5);
+    EXPECT_EQ(form->synth()->playPos, half);
+    EXPECT_EQ(form->synth()->renderPos, half + 3 * static_cast<std::int64_t>(kBufferBytes));
+    EXPECT_EQ(device.queued(), 6u);
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(returnBuffer());
+    EXPECT_EQ(form->synth()->playPos, half);
+    EXPECT_EQ(form->synth()->renderPos, half + 3 * static_cast<std::int64_t>(kBufferBytes));
+    ASSERT_TRUE(returnBuffer()); // the first of the new stream
+    EXPECT_EQ(form->synth()->playPos, half + static_cast<std::int64_t>(kBufferBytes));
+    EXPECT_EQ(status(), "Playing " + midi("little-tune.mid"));
+
+    form->pauseBtnClick();
+    form->FormKeyUp(keys::home);
+    EXPECT_EQ(form->synth()->playPos, 0);
+    EXPECT_TRUE(form->paused);
+    EXPECT_TRUE(device.paused);
+    form->FormKeyUp(keys::end); // End is Stop
+    EXPECT_TRUE(form->stopped);
+    returnAll();
+    form->seekTo(1);
+    EXPECT_EQ(form->synth()->playPos, form->songLength - form->songLength % 4);
+    EXPECT_EQ(form->display.positionGauge, 100);
+    EXPECT_EQ(form->compileCount, 1);
+}
+
 TEST_F(PlayerTest, SkipAndTrackSelectionUnloadAndNeverPlay) {
     startWith({midi("three-notes.mid"), midi("little-tune.mid"), midi("three-notes.mid")});
     form->skipBackBtnClick();

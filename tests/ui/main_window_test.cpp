@@ -32,6 +32,7 @@ private slots:
     void controlsSitAtTheirPlacesWithTheirHints();
     void clicksAndReleasedKeysDriveTheTransport();
     void timeDigitsAdvanceAsBuffersReturn();
+    void aClickOnTheGaugeAndHomeSeek();
     void droppedFilesJoinThePlaylist();
     void aWindowNeverActivatedStillPlaysTheCommandLinesFile();
     void aWavEntryPlaysThroughTheMediaPlayerWithoutVolumeControls();
@@ -218,6 +219,18 @@ void TMainWindowTest::timeDigitsAdvanceAsBuffersReturn() {
     QVERIFY(device->returnOldest());
     QCOMPARE(picture("ImageLoSec"), digit(4));
     QCOMPARE(picture("ImageHiSec"), digit(0));
+}
+
+void TMainWindowTest::aClickOnTheGaugeAndHomeSeek() {
+    startWith({song("little-tune.mid")});
+    click(TControl::playBtn);
+    QTest::mouseClick(widget("positionGauge"), Qt::LeftButton, {}, QPoint(72, 6)); // halfway
+    const std::int64_t length = window->form().songLength;
+    QCOMPARE(window->form().synth()->playPos, length / 2 - length / 2 % 4);
+    QTest::keyRelease(window.get(), Qt::Key_Home);
+    QCOMPARE(window->form().synth()->playPos, std::int64_t{0});
+    QTest::keyRelease(window.get(), Qt::Key_End);
+    QVERIFY(window->form().stopped);
 }
 
 void TMainWindowTest::droppedFilesJoinThePlaylist() {
