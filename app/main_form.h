@@ -190,6 +190,8 @@ public:
     compiler::TCompileOptions songControls;
 
 private:
+    // The loaded MIDI song's play position at position, rounded down to a whole frame.
+    void placeAt(std::int64_t position);
     void playIt();
     void resumeIt(); // the paused song goes on where it is heard
     // The device failed while playing: "waveOut device error!", and the window closes.

@@ -17,9 +17,10 @@ void TmainForm::bufferDone() {
     // A click handled just now may have ejected the song.
     if (!synth())
         return;
-    if (!heard && !stopped) {
-        // Handed back by the stop of a seek: the stream that plays now did not send it.
-    } else if (!stopped && !paused) {
+    // Handed back by the stop of a seek: the stream that plays now did not send it.
+    if (!heard && !stopped)
+        return;
+    if (!stopped && !paused) {
         if (display.isDown(TControl::introBtn)) {
             terminate();
             return;

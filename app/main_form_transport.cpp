@@ -316,16 +316,18 @@ void TmainForm::killSynthAndSamples() {
     loaded.unload();
 }
 
+void TmainForm::placeAt(std::int64_t position) {
+    // Positions are whole frames; sync would round down anyway, the display must agree.
+    synth()->playPos = position - position % kBytesPerFrame;
+    synth()->sync();
+}
+
 void TmainForm::backwardBtnClick() {
     if (busy)
         return;
     busy = true;
     if (synth()) {
-        const std::int64_t step = songLength / 10;
-        synth()->playPos = std::max<std::int64_t>(synth()->playPos - step, 0);
-        // Positions are whole frames; sync would round down anyway, the display must agree.
-        synth()->playPos -= synth()->playPos % kBytesPerFrame;
-        synth()->sync();
+        placeAt(std::max<std::int64_t>(synth()->playPos - songLength / 10, 0));
         showProgress();
     } else if (mediaPlayer.isOpen()) {
         const std::int64_t start = mediaPlayer.start();
@@ -344,10 +346,7 @@ void TmainForm::forwardBtnClick() {
         return;
     busy = true;
     if (synth()) {
-        const std::int64_t step = songLength / 10;
-        synth()->playPos = std::min<std::int64_t>(synth()->playPos + step, songLength);
-        synth()->playPos -= synth()->playPos % kBytesPerFrame;
-        synth()->sync();
+        placeAt(std::min<std::int64_t>(synth()->playPos + songLength / 10, songLength));
         showProgress();
     } else if (mediaPlayer.isOpen()) {
         const std::int64_t step = (mediaPlayer.length() - mediaPlayer.start()) / 10;
@@ -366,17 +365,14 @@ void TmainForm::seekTo(double fraction) {
     fraction = std::clamp(fraction, 0.0, 1.0);
     if (synth() && !(synth()->recording && !stopped)) {
         busy = true;
-        auto target = static_cast<std::int64_t>(fraction * static_cast<double>(songLength));
-        target -= target % kBytesPerFrame;
+        const auto target = static_cast<std::int64_t>(fraction * static_cast<double>(songLength));
         if (stopped) {
-            synth()->playPos = target;
-            synth()->sync();
+            placeAt(target);
         } else {
             // The stream starts again at the target; the buffers the stop hands back come back
             // unheard and ask for nothing.
             synth()->stop();
-            synth()->playPos = target;
-            synth()->sync();
+            placeAt(target);
             synth()->start();
             if (paused)
                 synth()->pause();

@@ -34,10 +34,8 @@ std::string programName(const compiler::TSongScan::TProgramUse& use) {
 
 int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std::string& prg,
               bool defaultTo0, bool legacyMode, const compiler::TCompileOptions& controls) {
-    compiler::TCompileState drums;
-    compiler::initCompile(drums, grid);
     const compiler::TSongScan scan = compiler::scanSong(
-        o.songFile, drums.drumList, o.songFile.ends_with(".kar") || o.songFile.ends_with(".KAR"));
+        o.songFile, grid, o.songFile.ends_with(".kar") || o.songFile.ends_with(".KAR"));
     if (scan.errorCode != compiler::errNone) {
         compiler::TCompileState failed;
         failed.errorCode = scan.errorCode;
@@ -56,7 +54,7 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
     } catch (const std::exception&) {
         problem = "Error reading file " + o.songFile;
     }
-    const compiler::TSongClock clock(scan, controls.tempoPercent);
+    const compiler::TTickClock clock(scan.tempoMap, scan.division, controls.tempoPercent);
     const auto lines = compiler::lyricLines(scan, controls.tempoPercent);
     const std::int64_t lengthMs = compiler::divRoundHalfEven(length * std::int64_t{10}, 882);
 

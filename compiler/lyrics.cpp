@@ -6,26 +6,6 @@
 
 namespace zb::compiler {
 
-TSongClock::TSongClock(const TSongScan& scan, std::int32_t tempoPercent)
-    : map(scan.tempoMap), scale(tempoPercent == 100 ? 1 : 100),
-      denominator(tickDenominator(scan.division) * (tempoPercent == 100 ? 1 : tempoPercent)) {}
-
-std::int64_t TSongClock::ms(std::int64_t tick) const {
-    if (denominator <= 0)
-        return 0;
-    std::int64_t sum = 0;
-    std::int64_t from = 0;
-    std::int64_t tempo = 500000;
-    for (const auto& e : map) {
-        if (e.tick > tick)
-            break;
-        sum += (e.tick - from) * tempo;
-        from = e.tick;
-        tempo = e.tempo;
-    }
-    return divRoundHalfEven((sum + (tick - from) * tempo) * scale, denominator);
-}
-
 std::string TLyricLine::text() const {
     std::string line;
     for (const auto& s : syllables)
@@ -34,7 +14,7 @@ std::string TLyricLine::text() const {
 }
 
 std::vector<TLyricLine> lyricLines(const TSongScan& scan, std::int32_t tempoPercent) {
-    const TSongClock clock(scan, tempoPercent);
+    const TTickClock clock(scan.tempoMap, scan.division, tempoPercent);
     std::vector<TLyricLine> lines;
     bool open = false;
     for (const auto& event : scan.lyrics) {

@@ -6,21 +6,8 @@
 #include <string>
 #include <vector>
 
-// A song's words as lines of syllables, timed as the compiler times its notes.
+// A song's words as lines of syllables, timed by the clock of its notes (TTickClock).
 namespace zb::compiler {
-
-// The milliseconds of a tick through a song's tempo map at a speed in percent (100: the song's
-// own), rounded as the compiler rounds every event's time.
-class TSongClock {
-public:
-    TSongClock(const TSongScan& scan, std::int32_t tempoPercent);
-    std::int64_t ms(std::int64_t tick) const;
-
-private:
-    std::vector<tempoEntry> map;
-    std::int64_t scale;
-    std::int64_t denominator;
-};
 
 struct TLyricSyllable {
     std::int64_t ms = 0;

@@ -184,11 +184,10 @@ void readMidiFile(TCompileState& state, bool defaultTo0) {
     orderNoteGroups(state.samples);
 }
 
-TSongScan scanSong(const std::string& fileName, const std::vector<drumEntry>& drumList,
-                   bool textsAreLyrics) {
+TSongScan scanSong(const std::string& fileName, const TDrumGrid& drumGrid, bool textsAreLyrics) {
     TCompileState state;
     state.fileName = fileName;
-    state.drumList = drumList;
+    initCompile(state, drumGrid);
     TSongScan scan;
     readTracks(state, [&](const TMidiEvent& e) {
         const int slot = (e.status & 0x0F) + 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compiler/compile_song.h"
 #include "compiler/compile_state.h"
 
 #include <array>
@@ -42,7 +43,7 @@ struct TSongScan {
     std::vector<tempoEntry> tempoMap;
     std::vector<TText> lyrics; // in the order of their ticks, equal ticks in reading order
 };
-TSongScan scanSong(const std::string& fileName, const std::vector<drumEntry>& drumList,
-                   bool textsAreLyrics);
+// The drum grid marks drum channels as for compileSong.
+TSongScan scanSong(const std::string& fileName, const TDrumGrid& drumGrid, bool textsAreLyrics);
 
 } // namespace zb::compiler

@@ -11,42 +11,6 @@ namespace {
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t kDefaultTempo = 500000;
 
-// The tempo map as prefix sums of ticks x tempo, so that any tick converts in one search.
-class TTempoScale {
-public:
-    explicit TTempoScale(const std::vector<tempoEntry>& map) {
-        std::int64_t sum = 0;
-        std::int64_t tick = 0;
-        std::int64_t tempo = kDefaultTempo;
-        for (const auto& e : map) {
-            sum += (e.tick - tick) * tempo;
-            tick = e.tick;
-            tempo = e.tempo;
-            points.push_back({tick, tempo, sum});
-        }
-    }
-
-    // Sum of stretch length x tempo from tick 0 to tick. At most 2^31 ticks x 2^24 us: no
-    // overflow in 64 bits.
-    std::int64_t at(std::int64_t tick) const {
-        const auto after =
-            std::upper_bound(points.begin(), points.end(), tick,
-                             [](std::int64_t t, const TPoint& p) { return t < p.tick; });
-        if (after == points.begin())
-            return tick * kDefaultTempo;
-        const TPoint& p = *(after - 1);
-        return p.sum + (tick - p.tick) * p.tempo;
-    }
-
-private:
-    struct TPoint {
-        std::int64_t tick;
-        std::int64_t tempo;
-        std::int64_t sum; // up to this point's tick
-    };
-    std::vector<TPoint> points;
-};
-
 bool redundant(const TTimedEvent& x, const TTimedEvent& y) {
     return x.key == y.key && x.kind == y.kind && (x.time == y.time || x.value == y.value);
 }
@@ -116,17 +80,39 @@ std::int64_t divRoundHalfEven(std::int64_t n, std::int64_t d) {
     return q;
 }
 
+TTickClock::TTickClock(const std::vector<tempoEntry>& map, std::int16_t division,
+                       std::int32_t tempoPercent)
+    : scale(tempoPercent == 100 ? 1 : 100),
+      denominator(tickDenominator(division) * (tempoPercent == 100 ? 1 : tempoPercent)) {
+    std::int64_t sum = 0;
+    std::int64_t tick = 0;
+    std::int64_t tempo = kDefaultTempo;
+    for (const auto& e : map) {
+        sum += (e.tick - tick) * tempo;
+        tick = e.tick;
+        tempo = e.tempo;
+        points.push_back({tick, tempo, sum});
+    }
+}
+
+std::int64_t TTickClock::ms(std::int64_t tick) const {
+    if (denominator <= 0)
+        return 0;
+    // Sum of stretch length x tempo from tick 0 to tick. At most 2^31 ticks x 2^24 us: no
+    // overflow in 64 bits.
+    const auto after = std::upper_bound(points.begin(), points.end(), tick,
+                                        [](std::int64_t t, const TPoint& p) { return t < p.tick; });
+    const std::int64_t sum =
+        after == points.begin()
+            ? tick * kDefaultTempo
+            : (after - 1)->sum + (tick - (after - 1)->tick) * (after - 1)->tempo;
+    return divRoundHalfEven(sum * scale, denominator);
+}
+
 void computeTiming(TCompileState& state) {
     if (state.failed())
         return;
-    // A speed of p percent divides every tempo by p / 100: the sums of ticks x tempo are
-    // multiplied by 100 and divided by p with the tick length's denominator, so no tempo is
-    // rounded. At most 2^55 x 100 stays inside 64 bits.
-    const std::int64_t percent = state.options.tempoPercent;
-    const std::int64_t denominator =
-        tickDenominator(state.division) * (percent == 100 ? 1 : percent);
-    const std::int64_t scaleBy = percent == 100 ? 1 : 100;
-    const TTempoScale scale(state.tempoMap);
+    const TTickClock clock(state.tempoMap, state.division, state.options.tempoPercent);
     std::int64_t lengthMs = 0;
     for (auto& rec : state.samples) {
         std::size_t count = 0;
@@ -136,8 +122,7 @@ void computeTiming(TCompileState& state) {
         rec->events.reserve(count);
         for (const auto& g : rec->notes) {
             for (const auto& e : g.events) {
-                const std::int64_t ms =
-                    divRoundHalfEven(scale.at(e.time.value) * scaleBy, denominator);
+                const std::int64_t ms = clock.ms(e.time.value);
                 if (ms > kInt32Max) {
                     state.setError(errSongTooLong);
                     return;

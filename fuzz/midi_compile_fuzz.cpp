@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     }
     // What the info command reads of a song: programs, tempos and the lyrics' texts.
     try {
-        zb::compiler::scanSong(song, {{-1, 10}}, true);
+        zb::compiler::scanSong(song, {{"-1", "10"}}, true);
     } catch (const std::exception&) {
     }
     return 0;

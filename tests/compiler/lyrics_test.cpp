@@ -44,7 +44,7 @@ TEST_F(Lyrics, LinesOfSyllablesTimedLikeTheNotes) {
     text(t, 0, 0x05, "\\Up");
     t.off(0, 0, 60).end();
     const std::string file = writeTracks({t});
-    const std::vector<drumEntry> drums;
+    const TDrumGrid drums;
     // Text events count as words only in karaoke files; "@" texts never do. 187.5 ms rounds to
     // even as every event time does.
     EXPECT_EQ(shown(lyricLines(scanSong(file, drums, false), 100)),
@@ -60,7 +60,7 @@ TEST_F(Lyrics, TheScanCountsNotesPerSlotAndProgram) {
     TTrackWriter t;
     t.on(0, 0, 60, 100).off(10, 0, 60).program(0, 0, 5).on(0, 0, 62, 100).on(0, 0, 64, 0);
     t.on(0, 9, 36, 100).end();
-    const TSongScan scan = scanSong(writeTracks({t}), {{-1, 10}}, false);
+    const TSongScan scan = scanSong(writeTracks({t}), {{"-1", "10"}}, false);
     EXPECT_EQ(scan.errorCode, 0);
     EXPECT_EQ(scan.slots[0].notes, 2); // a note-on of velocity 0 is a note-off
     EXPECT_EQ(scan.slots[0].programs,
