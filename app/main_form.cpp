@@ -361,6 +361,12 @@ void TmainForm::FormKeyUp(int key) {
     case 'X':
         shell.closeMainWindow();
         break;
+    case 'C':
+        view.showChannels(*this);
+        break;
+    case 'Y':
+        view.showLyrics(*this);
+        break;
     case keys::up:
     case keys::keypadPlus:
         emulateUpDownClick(TControl::volumeUpDown, TUpDownDirection::next);

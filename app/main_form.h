@@ -8,6 +8,8 @@
 #include "app/playlist.h"
 #include "app/settings.h"
 #include "app/shell.h"
+#include "app/song_facts.h"
+#include "app/song_rebuild.h"
 #include "compiler/sample_rec.h"
 #include "synth/audio_output.h"
 #include "synth/loaded_song.h"
@@ -36,6 +38,9 @@ public:
     virtual void repaint() = 0;
     virtual void runPlaylistDialog(TmainForm& form) = 0;
     virtual void runOptionsDialog(TmainForm& form) = 0;
+    // The modeless windows of the musician's controls: shown, or raised when they are open.
+    virtual void showChannels(TmainForm& form) = 0;
+    virtual void showLyrics(TmainForm& form) = 0;
 };
 
 // Virtual key codes of the keyboard shortcuts (only the low byte of a key code is looked at).
@@ -186,10 +191,32 @@ public:
     bool closed = false;
     // How many songs were compiled: lets callers see that a replay did not recompile.
     int compileCount = 0;
-    // The musician's controls the next compilations apply (neutral: the song as written).
+    // The musician's controls the compilations apply (neutral: the song as written). Eject sets
+    // them back to neutral unless keepControls.
     compiler::TCompileOptions songControls;
+    bool keepControls = false;
+    // New controls, clamped as the compiler clamps them. A loaded MIDI song is compiled again
+    // with them on a worker thread while it plays on; songRebuildTick hands the new compilation
+    // over at the same musical position. A failed one leaves the song as it plays and says why
+    // in the status line.
+    void setSongControls(const compiler::TCompileOptions& controls);
+    // Polled by the window: hands a finished recompilation over. True while one is running.
+    bool songRebuildTick();
+    // Waits for a running recompilation and hands it over (for tests and for closing).
+    void finishSongRebuild();
+    // What the loaded MIDI song holds (empty when none is loaded) and where it is heard.
+    TSongFacts facts;
+    std::int64_t heardBytes() const;
+    // How loud a slot of the loaded song sounds now, 0..127 (0 for a silenced slot).
+    int channelLevel(int slot) const;
+    TLyricsView lyricsNow() const { return lyricsAt(facts.lyrics, heardBytes()); }
 
 private:
+    std::unique_ptr<TSongRebuild> rebuild;
+    bool rebuildAgain = false;             // the controls changed again while it ran
+    std::int32_t loadedTempoPercent = 100; // the speed the loaded song was compiled at
+    void startSongRebuild();
+    synth::TSongSettings songSettings() const;
     // The loaded MIDI song's play position at position, rounded down to a whole frame.
     void placeAt(std::int64_t position);
     void playIt();

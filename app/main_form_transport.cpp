@@ -170,9 +170,7 @@ bool TmainForm::loadMidi(const std::string& entry) {
 
     shell.setHourglass(true);
     setStatus("Loading MID and PRG files...");
-    const synth::TSongSettings settings{
-        options.patchDirectory, options.sampleDirectory, drumGridForCompile(*options.drumTable),
-        options.defaultTo0,     options.legacyMode,      songControls};
+    const synth::TSongSettings settings = songSettings();
     songLength = 0;
     ++compileCount;
     if (const auto compiled = loaded.compile(entry, settings); !compiled.ok()) {
@@ -196,6 +194,10 @@ bool TmainForm::loadMidi(const std::string& entry) {
         return false;
     }
     loaded.rewind();
+    facts = songFacts(entry, settings.drums, songControls.tempoPercent);
+    loadedTempoPercent =
+        std::clamp(songControls.tempoPercent, compiler::TCompileOptions::kMinTempoPercent,
+                   compiler::TCompileOptions::kMaxTempoPercent);
     volumeUpDownClick();
     balanceUpDownClick();
     currentSong = entry;
@@ -308,11 +310,17 @@ void TmainForm::ejectBtnClick() {
         mediaPlayer.close();
     }
     display.release(TControl::playBtn);
+    if (!keepControls)
+        songControls = {};
     updateTrackDisplay();
     mayClose = true;
 }
 
 void TmainForm::killSynthAndSamples() {
+    // A recompilation of the song that goes would hand over into nothing.
+    rebuild.reset();
+    rebuildAgain = false;
+    facts = {};
     loaded.unload();
 }
 

@@ -26,6 +26,8 @@ enum THelpContext : int {
     helpOptions = 1000,
     helpDrumTracks = 2000,
     helpPlaylists = 3000,
+    helpChannels = 4000,
+    helpLyrics = 4100,
 };
 
 // What the player logic needs from the desktop around it: modal message boxes, the beep, the

@@ -23,6 +23,8 @@ public:
     void repaint() override {}
     void runPlaylistDialog(app::TmainForm&) override {}
     void runOptionsDialog(app::TmainForm&) override {}
+    void showChannels(app::TmainForm&) override {}
+    void showLyrics(app::TmainForm&) override {}
 };
 
 void BM_PlayToFirstBuffers(benchmark::State& state) {

@@ -28,14 +28,13 @@ std::string clockText(std::int64_t ms) {
 }
 
 std::string programName(const compiler::TSongScan::TProgramUse& use) {
-    return use.isDrum ? instruments::gmDrumKitName(use.program) + " kit"
-                      : std::string(instruments::gmProgramName(use.program));
+    return instruments::gmPlayedName(use.program, use.isDrum);
 }
 
 int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std::string& prg,
               bool defaultTo0, bool legacyMode, const compiler::TCompileOptions& controls) {
-    const compiler::TSongScan scan = compiler::scanSong(
-        o.songFile, grid, o.songFile.ends_with(".kar") || o.songFile.ends_with(".KAR"));
+    const compiler::TSongScan scan =
+        compiler::scanSong(o.songFile, grid, compiler::isKaraokeName(o.songFile));
     if (scan.errorCode != compiler::errNone) {
         compiler::TCompileState failed;
         failed.errorCode = scan.errorCode;
@@ -75,7 +74,7 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
         w.raw(",\n  ").key("channels").raw("[");
         const char* separator = "";
         for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
-            const auto& use = scan.slots[static_cast<std::size_t>(slot - 1)];
+            const auto& use = scan.channels[static_cast<std::size_t>(slot - 1)];
             if (use.notes == 0)
                 continue;
             w.raw(separator).raw("\n    { ").key("channel").integer(slot).raw(", ");
@@ -116,7 +115,7 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
     else
         std::cout << "Length: unknown: " << problem << "\n";
     for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
-        const auto& use = scan.slots[static_cast<std::size_t>(slot - 1)];
+        const auto& use = scan.channels[static_cast<std::size_t>(slot - 1)];
         if (use.notes == 0)
             continue;
         std::cout << "Channel " << slot << ": " << use.notes << " notes;";

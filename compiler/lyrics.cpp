@@ -13,6 +13,16 @@ std::string TLyricLine::text() const {
     return line;
 }
 
+bool isKaraokeName(const std::string& fileName) {
+    if (fileName.size() < 4)
+        return false;
+    std::string ext = fileName.substr(fileName.size() - 4);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return ext == ".kar";
+}
+
 std::vector<TLyricLine> lyricLines(const TSongScan& scan, std::int32_t tempoPercent) {
     const TTickClock clock(scan.tempoMap, scan.division, tempoPercent);
     std::vector<TLyricLine> lines;

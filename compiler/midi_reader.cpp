@@ -193,11 +193,12 @@ TSongScan scanSong(const std::string& fileName, const TDrumGrid& drumGrid, bool 
         const int slot = (e.status & 0x0F) + 1;
         TChannelSlot& s = state.slot(slot);
         if ((e.status & 0xF0) == 0x90 && e.status < 0xF0 && e.d2 > 0) {
-            auto& use = scan.slots[static_cast<std::size_t>(slot - 1)];
+            auto& use = scan.channels[static_cast<std::size_t>(slot - 1)];
             const TSongScan::TProgramUse program{s.slotProgram, s.slotIsDrum};
             if (std::find(use.programs.begin(), use.programs.end(), program) == use.programs.end())
                 use.programs.push_back(program);
             ++use.notes;
+            use.hits.push_back({state.currentTick, e.d2});
         } else if ((e.status & 0xF0) == 0xC0 && e.status < 0xF0) {
             s.slotProgram = e.d1;
         } else if (e.status == 0xFF && e.d1 == 0x51) {
@@ -206,8 +207,10 @@ TSongScan scanSong(const std::string& fileName, const TDrumGrid& drumGrid, bool 
             scan.lyrics.push_back({state.currentTick, metaData(*state.file, e.length)});
         }
     });
-    std::stable_sort(scan.lyrics.begin(), scan.lyrics.end(),
-                     [](const auto& a, const auto& b) { return a.tick < b.tick; });
+    const auto byTick = [](const auto& a, const auto& b) { return a.tick < b.tick; };
+    std::stable_sort(scan.lyrics.begin(), scan.lyrics.end(), byTick);
+    for (auto& use : scan.channels)
+        std::stable_sort(use.hits.begin(), use.hits.end(), byTick);
     scan.errorCode = state.errorCode;
     scan.division = state.division;
     scan.tempoMap = std::move(state.tempoMap);

@@ -29,9 +29,14 @@ struct TSongScan {
         bool isDrum = false;
         bool operator==(const TProgramUse&) const = default;
     };
+    struct TNoteHit {
+        std::int32_t tick = 0;
+        std::uint8_t velocity = 0;
+    };
     struct TSlotUse {
         std::vector<TProgramUse> programs;
         std::int64_t notes = 0;
+        std::vector<TNoteHit> hits; // every note start, in the order of its ticks
     };
     struct TText {
         std::int32_t tick = 0;
@@ -39,7 +44,7 @@ struct TSongScan {
     };
     std::int32_t errorCode = errNone; // the reader's error: 11 to 14, or 42
     std::int16_t division = 0;
-    std::array<TSlotUse, kSlotCount> slots;
+    std::array<TSlotUse, kSlotCount> channels; // slot 1 first
     std::vector<tempoEntry> tempoMap;
     std::vector<TText> lyrics; // in the order of their ticks, equal ticks in reading order
 };

@@ -161,4 +161,8 @@ std::string gmDrumKitName(int program) {
     return "Kit " + std::to_string(program);
 }
 
+std::string gmPlayedName(int program, bool isDrum) {
+    return isDrum ? gmDrumKitName(program) + " kit" : std::string(gmProgramName(program));
+}
+
 } // namespace zb::instruments

@@ -14,4 +14,7 @@ std::string_view gmProgramName(int program);
 // "Jazz", "Brush", "Orchestra", "SFX"), "Kit N" for the others.
 std::string gmDrumKitName(int program);
 
+// What a channel plays with a program: its General MIDI name, or its kit's name + " kit".
+std::string gmPlayedName(int program, bool isDrum);
+
 } // namespace zb::instruments

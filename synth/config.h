@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // The fixed output format of the engine: 22,050 frames a second of 16-bit stereo, rendered in
@@ -14,6 +15,8 @@ inline constexpr std::int32_t kBufferBytes = kBufferFrames * kBytesPerFrame; // 
 // cache.
 inline constexpr std::int32_t kBlockBytes = 1024 * kBytesPerFrame;
 inline constexpr int kBufferCount = 3;
+// A song handed over while it plays fades out under its successor for 128 frames (6 ms).
+inline constexpr std::size_t kFadeFrames = 128;
 inline constexpr std::int32_t kDefaultMul = 32; // output multiplier at volume 1, balance 1
 
 // A voice's read position and pitch step count 1/1024 of a sample: 10 fractional bits.

@@ -26,15 +26,15 @@ TLoadError TLoadedSong::openEngine(AudioOutput& device, AudioOutput::TBufferDone
     return {};
 }
 
-TLoadError TLoadedSong::compile(const std::string& fileName, const TSongSettings& settings) {
+namespace {
+
+TBuiltSong compileOnly(const std::string& fileName, const TSongSettings& settings) {
+    TBuiltSong built;
     std::string message;
-    compiler::TSampleList samples;
-    compiler::TSong song;
-    std::int32_t length = 0;
     try {
         compiler::compileSong(
             fileName, settings.prgDir, settings.drums, settings.defaultTo0, settings.legacyMode,
-            samples, song, length,
+            built.samples, built.song, built.length,
             [&message](std::int32_t, const std::string& text) {
                 if (message.empty())
                     message = text;
@@ -42,17 +42,45 @@ TLoadError TLoadedSong::compile(const std::string& fileName, const TSongSettings
             settings.controls);
     } catch (const std::exception&) {
         // The file layer failed while reading (a file that vanished or a device error).
-        return {TLoadFailure::readError, "Error reading file " + fileName};
+        return {{}, {}, 0, {TLoadFailure::readError, "Error reading file " + fileName}};
     }
     if (!message.empty())
-        return {TLoadFailure::compile, message};
-    if (samples.empty() || song.empty())
-        return {TLoadFailure::noNotes, {}};
-    samples_ = std::move(samples);
-    song_ = std::move(song);
-    length_ = length;
+        return {{}, {}, 0, {TLoadFailure::compile, message}};
+    if (built.samples.empty() || built.song.empty())
+        return {{}, {}, 0, {TLoadFailure::noNotes, {}}};
+    return built;
+}
+
+} // namespace
+
+TBuiltSong buildSong(const std::string& fileName, const TSongSettings& settings) {
+    TBuiltSong built = compileOnly(fileName, settings);
+    if (!built.error.ok())
+        return built;
+    std::string message;
+    if (!loadSampleData(built.samples, settings.prgDir, settings.wavDir, {},
+                        [&message](const std::string& text) { message = text; }))
+        return {{}, {}, 0, {TLoadFailure::samples, message}};
+    return built;
+}
+
+TLoadError TLoadedSong::compile(const std::string& fileName, const TSongSettings& settings) {
+    TBuiltSong built = compileOnly(fileName, settings);
+    if (!built.error.ok())
+        return built.error;
+    samples_ = std::move(built.samples);
+    song_ = std::move(built.song);
+    length_ = built.length;
     attach();
     return {};
+}
+
+void TLoadedSong::replace(TBuiltSong built,
+                          const std::function<std::int64_t(std::int64_t)>& newPosition) {
+    // The engine lets go of the old voices before their records are released.
+    engine_->replaceSong(std::move(built.song), newPosition);
+    samples_ = std::move(built.samples);
+    length_ = built.length;
 }
 
 void TLoadedSong::attach() {

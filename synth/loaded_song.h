@@ -37,6 +37,16 @@ struct TLoadError {
     bool ok() const { return failure == TLoadFailure::none; }
 };
 
+// A compilation of a song with its sample data loaded, made apart from any engine: a worker
+// thread may build it while another compilation of the song plays.
+struct TBuiltSong {
+    compiler::TSampleList samples;
+    compiler::TSong song;
+    std::int32_t length = 0;
+    TLoadError error;
+};
+TBuiltSong buildSong(const std::string& fileName, const TSongSettings& settings);
+
 // One loaded MIDI song: its sample records and the engine that plays it, released in the order
 // the engine needs (the voices read the sample data, so the engine stops using it first). The
 // steps can run in the front end's own order: the player opens the device before it compiles,
@@ -56,6 +66,10 @@ public:
     TLoadError compile(const std::string& fileName, const TSongSettings& settings);
     // Loads the samples of the compiled song and connects the engine's voices to them.
     TLoadError loadSamples(const TSongSettings& settings, const TMessageSink& status);
+    // Plays built (a successful buildSong of this song) from now on, at the position newPosition
+    // maps the old one to (see TSynth::replaceSong); the old records go once the engine has let
+    // go of them.
+    void replace(TBuiltSong built, const std::function<std::int64_t(std::int64_t)>& newPosition);
     // The play position back to the start, the active list built for it.
     void rewind();
     // Releases the sample records and the engine: nothing is loaded afterwards.

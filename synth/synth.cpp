@@ -51,9 +51,9 @@ TSynth::~TSynth() {
     }
 }
 
-bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
-                      const std::string& wavDir, const TMessageSink& status,
-                      const TMessageSink& showError) {
+bool loadSampleData(compiler::TSampleList& samples, const std::string& prgDir,
+                    const std::string& wavDir, const TMessageSink& status,
+                    const TMessageSink& showError) {
     const auto fail = [&](const std::string& message) {
         for (auto& rec : samples)
             rec->wavData = {};
@@ -78,6 +78,19 @@ bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
             return fail("Error reading WAV file!");
         rec->wavData = std::move(loaded.samples);
     }
+    return true;
+}
+
+bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
+                      const std::string& wavDir, const TMessageSink& status,
+                      const TMessageSink& showError) {
+    if (!loadSampleData(samples, prgDir, wavDir, status, showError))
+        return false;
+    connectVoices();
+    return true;
+}
+
+void TSynth::connectVoices() {
     for (auto& voice : voices) {
         prepareLfoCosines(voice->savedState.lfoPeriod);
         if (voice->sampleData != nullptr)
@@ -89,7 +102,47 @@ bool TSynth::loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
         const auto start = static_cast<std::size_t>(voice->startIndex);
         voice->savedState.sampleDelta = start < data.size() ? data[start] : 0;
     }
-    return true;
+}
+
+void TSynth::replaceSong(compiler::TSong song,
+                         const std::function<std::int64_t(std::int64_t)>& newPosition) {
+    if (!streaming) {
+        activeVoices.clear();
+        voices = std::move(song);
+        connectVoices();
+        playPos = std::max<std::int64_t>(newPosition(playPos), 0);
+        sync();
+        return;
+    }
+    // The old song's next frames, rendered where the new song's will go, fade out under it.
+    const std::size_t fadeBytes =
+        std::min<std::size_t>(kFadeFrames * kBytesPerFrame, kBufferBytes - filled);
+    // Rendered aside: the ring's next slot may still be on the device.
+    std::vector<std::uint8_t> aside(kBufferBytes);
+    render(std::span<std::uint8_t, kBufferBytes>(aside.data(), kBufferBytes), filled,
+           filled + fadeBytes);
+    fadeTail.resize(fadeBytes / 2);
+    for (std::size_t i = 0; i < fadeTail.size(); ++i) {
+        const std::size_t at = filled + 2 * i;
+        fadeTail[i] =
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(aside[at] | (aside[at + 1] << 8)));
+    }
+    fadeAt = 0;
+
+    const std::int64_t next = renderPos + static_cast<std::int64_t>(filled);
+    std::int64_t from = std::max<std::int64_t>(newPosition(next), 0);
+    from -= from % kBytesPerFrame;
+    const std::int64_t shift = from - next;
+    activeVoices.clear();
+    voices = std::move(song);
+    connectVoices();
+    const std::int64_t played = playPos;
+    playPos = from;
+    sync(); // the active list at the new position
+    renderPos = from - static_cast<std::int64_t>(filled);
+    playPos = played + shift;
+    streamStart += shift;
+    activeCount = static_cast<std::int32_t>(activeVoices.size());
 }
 
 void TSynth::sync() {
@@ -194,11 +247,28 @@ void TSynth::render(std::span<std::uint8_t, kBufferBytes> out, std::size_t from,
         // Shrinking keeps the capacity: nothing is freed or allocated.
         activeVoices.erase(activeVoices.begin() + static_cast<std::ptrdiff_t>(kept),
                            activeVoices.end());
-        convertOutput(
-            mix,
-            out.subspan(static_cast<std::size_t>(blockStart - renderPos), frames * kBytesPerFrame),
-            leftMul, rightMul, saturate);
+        const auto bytes =
+            out.subspan(static_cast<std::size_t>(blockStart - renderPos), frames * kBytesPerFrame);
+        convertOutput(mix, bytes, leftMul, rightMul, saturate);
+        if (fadeAt < fadeTail.size())
+            addFade(bytes);
         blockStart = blockEnd;
+    }
+}
+
+void TSynth::addFade(std::span<std::uint8_t> bytes) noexcept {
+    // The old song's samples, from full level down to nothing over the tail, added to the new
+    // song's with the saturation of the output conversion.
+    const std::size_t total = fadeTail.size();
+    for (std::size_t i = 0; 2 * i + 1 < bytes.size() && fadeAt < total; ++i, ++fadeAt) {
+        const auto left = static_cast<std::int64_t>(total - fadeAt);
+        const std::int64_t old = fadeTail[fadeAt] * left / static_cast<std::int64_t>(total);
+        const auto lo = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+        const std::int64_t sum = static_cast<std::int16_t>(lo) + old;
+        const auto clamped = static_cast<std::uint16_t>(
+            static_cast<std::int16_t>(std::clamp<std::int64_t>(sum, -32768, 32767)));
+        bytes[2 * i] = static_cast<std::uint8_t>(clamped & 0xFF);
+        bytes[2 * i + 1] = static_cast<std::uint8_t>(clamped >> 8);
     }
 }
 
@@ -206,7 +276,8 @@ std::int64_t TSynth::heardPos() {
     if (!streaming)
         return playPos;
     const std::int64_t heard = std::clamp<std::int64_t>(playedSinceStart(), 0, written);
-    return streamStart + heard - heard % kBytesPerFrame;
+    // A song handed over to a faster one near its start may count its first bytes below 0.
+    return std::max<std::int64_t>(streamStart + heard - heard % kBytesPerFrame, 0);
 }
 
 void TSynth::stop() {
@@ -217,6 +288,7 @@ void TSynth::stop() {
         unheardReturns = queuedBuffers;
     }
     streaming = false;
+    fadeTail.clear();
     granted = mustRender = 0;
     filled = 0;
     if (recording)

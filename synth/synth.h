@@ -9,12 +9,20 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
 namespace zb::synth {
+
+// Loads and converts the sample of every record, touching nothing else: a worker thread may load
+// the records of a song that is not playing. Shows "Loading WAV file " + name through status; on
+// failure shows its message through showError, leaves no sample data loaded and returns false.
+bool loadSampleData(compiler::TSampleList& samples, const std::string& prgDir,
+                    const std::string& wavDir, const TMessageSink& status,
+                    const TMessageSink& showError);
 
 // The three output buffers. They belong to the owner (the main window, or the renderer) and
 // outlive every TSynth; each TSynth clears them and points the device at them.
@@ -50,6 +58,18 @@ public:
     bool loadWAVs(compiler::TSampleList& samples, const std::string& prgDir,
                   const std::string& wavDir, const TMessageSink& status,
                   const TMessageSink& showError);
+    // Connects every voice without sample data to its record's loaded sample and prepares the
+    // voices' vibrato tables.
+    void connectVoices();
+    // Hands playback over to another compilation of the song (song, whose records have their
+    // sample data loaded); newPosition maps a position of the old song to the new one's.
+    // Stopped, the song is simply placed at the mapped play position. While it streams, nothing is
+    // reset: what is rendered plays on, and the rest of the buffer being rendered and all after it
+    // come from the new song, which the old one fades out under for kFadeFrames so that its notes
+    // end without a click. playPos, renderPos and the heard position then count in the new song's
+    // bytes. The old voices are released here; their sample records may go after this call.
+    void replaceSong(compiler::TSong song,
+                     const std::function<std::int64_t(std::int64_t)>& newPosition);
     // Rebuilds the active list for a start at playPos (rounded down to a whole frame).
     void sync();
     // Opens the record file when recording, then queues three buffers from renderPos: they are
@@ -64,6 +84,8 @@ public:
                 std::size_t to) noexcept;
     // Renders what the device wants next and hands it over.
     void fill();
+    // The position of the next byte to be rendered.
+    std::int64_t renderedTo() const { return renderPos + static_cast<std::int64_t>(filled); }
     // Whether the song has nothing left to render: no buffer is being rendered and none will be.
     bool rendered() const { return filled == 0 && mustRender == 0 && activeCount == 0; }
     // The output position being heard: while the song streams, what the device has played of it.
@@ -120,6 +142,10 @@ private:
     int mustRender = 0; // of those, the ones of a start, rendered whatever the active list holds
     TOutputBuffers& outputBuffers;
     std::vector<std::int64_t> mixBuffer;
+    // The old song's output after a hand-over, as 16-bit samples, and how much of it is added.
+    std::vector<std::int16_t> fadeTail;
+    std::size_t fadeAt = 0;
+    void addFade(std::span<std::uint8_t> bytes) noexcept;
 };
 
 } // namespace zb::synth

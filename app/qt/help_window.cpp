@@ -30,6 +30,10 @@ QUrl THelpWindow::pageOf(int context) {
         return QUrl(QStringLiteral("qrc:/help/drum_tracks.html"));
     case app::helpPlaylists:
         return QUrl(QStringLiteral("qrc:/help/playlists.html"));
+    case app::helpChannels:
+        return QUrl(QStringLiteral("qrc:/help/channels.html"));
+    case app::helpLyrics:
+        return QUrl(QStringLiteral("qrc:/help/lyrics.html"));
     default:
         return QUrl(QStringLiteral("qrc:/help/index.html"));
     }

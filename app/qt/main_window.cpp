@@ -5,6 +5,7 @@
 #include "app/qt/ui_font.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QScreen>
 #include <QTimer>
@@ -65,6 +67,8 @@ TMainWindow::TMainWindow(app::Shell& shell, synth::AudioOutput& audioOutput,
     createTimePanel();
     createVolumeControls();
     createRecordPanel();
+    connect(&rebuildPoll, &QTimer::timeout, this, [this] { mainForm->songRebuildTick(); });
+    rebuildPoll.start(40);
     repaint();
 }
 
@@ -163,6 +167,29 @@ void TMainWindow::runPlaylistDialog(app::TmainForm& form) {
 
 void TMainWindow::runOptionsDialog(app::TmainForm& form) {
     zb::ui::runOptionsDialog(this, form, shell, audioOutput);
+}
+
+void TMainWindow::showChannels(app::TmainForm& form) {
+    if (channels == nullptr)
+        channels = new TChannelsDialog(this, form, shell, form.iniFile);
+    channels->show();
+    channels->raise();
+    channels->activateWindow();
+}
+
+void TMainWindow::showLyrics(app::TmainForm& form) {
+    if (lyrics == nullptr)
+        lyrics = new TLyricsWindow(this, form, shell, form.iniFile);
+    lyrics->show();
+    lyrics->raise();
+    lyrics->activateWindow();
+}
+
+void TMainWindow::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu menu(this);
+    menu.addAction(QStringLiteral("&Channels...\tC"), this, [this] { showChannels(*mainForm); });
+    menu.addAction(QStringLiteral("L&yrics...\tY"), this, [this] { showLyrics(*mainForm); });
+    menu.exec(event->globalPos());
 }
 
 bool TMainWindow::event(QEvent* event) {

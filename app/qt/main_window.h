@@ -1,7 +1,10 @@
 #pragma once
 
 #include "app/main_form.h"
+#include "app/qt/song_windows.h"
 
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -46,10 +49,16 @@ public:
     void repaint() override;
     void runPlaylistDialog(app::TmainForm& form) override;
     void runOptionsDialog(app::TmainForm& form) override;
+    void showChannels(app::TmainForm& form) override;
+    void showLyrics(app::TmainForm& form) override;
+    // The modeless windows while they are open, else nullptr.
+    TChannelsDialog* channelsWindow() const { return channels; }
+    TLyricsWindow* lyricsWindow() const { return lyrics; }
 
 protected:
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -69,6 +78,9 @@ private:
     TPaintedWidget* recordPanel = nullptr;
     TPaintedWidget* statusLine = nullptr;
     QString shownStatus;
+    QPointer<TChannelsDialog> channels;
+    QPointer<TLyricsWindow> lyrics;
+    QTimer rebuildPoll; // hands a recompiled song over once it is ready
 };
 
 } // namespace zb::ui

@@ -28,7 +28,10 @@ public:
     void repaint() override { ++repaints; }
     void runPlaylistDialog(TmainForm&) override { ++playlistDialogs; }
     void runOptionsDialog(TmainForm&) override { ++optionsDialogs; }
-    int repaints = 0, playlistDialogs = 0, optionsDialogs = 0;
+    void showChannels(TmainForm&) override { ++channelWindows; }
+    void showLyrics(TmainForm&) override { ++lyricsWindows; }
+    int repaints = 0, playlistDialogs = 0, optionsDialogs = 0, channelWindows = 0,
+        lyricsWindows = 0;
 };
 
 // A player in a temporary home with the test patches, samples and songs, on the null device.
@@ -42,7 +45,8 @@ protected:
             fs::copy(data / dir, home.path() / dir, fs::copy_options::recursive);
         for (const char* dir : {"MID", "Song", "ZbL"})
             fs::create_directory(home.path() / dir);
-        for (const char* song : {"three-notes.mid", "little-tune.mid", "no-notes.mid"})
+        for (const char* song :
+             {"three-notes.mid", "little-tune.mid", "no-notes.mid", "lyrics.kar"})
             fs::copy_file(data / "songs" / song, home.path() / "MID" / song);
     }
     ~PlayerTest() override {

@@ -85,7 +85,8 @@ TEST(LoadedSong, EachStepReturnsItsFailure) {
 // Plays the bundled song to its end through the null device, which wants lead bytes ready and
 // plays step bytes at a time; atStep runs before each step. Returns the record file.
 std::string playThrough(std::int64_t lead, std::int64_t step,
-                        const std::function<void(TSynth&, NullAudioOutput&, int)>& atStep = {}) {
+                        const std::function<void(TLoadedSong&, NullAudioOutput&, int)>& atStep = {},
+                        const TSongSettings& settings = kSettings) {
     test::TTempDir dir;
     Device device;
     device.output.deviceLead = lead;
@@ -97,8 +98,8 @@ std::string playThrough(std::int64_t lead, std::int64_t step,
                 [&](int) { ended = bufferReturned(*song.engine(), true) == TStreamStep::ended; },
                 -1, *device.buffers)
             .ok());
-    EXPECT_TRUE(song.compile(kData + "/songs/little-tune.mid", kSettings).ok());
-    EXPECT_TRUE(song.loadSamples(kSettings, nullptr).ok());
+    EXPECT_TRUE(song.compile(kData + "/songs/little-tune.mid", settings).ok());
+    EXPECT_TRUE(song.loadSamples(settings, nullptr).ok());
     song.rewind();
     auto& engine = *song.engine();
     engine.recording = true;
@@ -106,7 +107,7 @@ std::string playThrough(std::int64_t lead, std::int64_t step,
     engine.start();
     for (int i = 0; !ended && i < 100000; ++i) {
         if (atStep)
-            atStep(engine, device.output, i);
+            atStep(song, device.output, i);
         device.output.playBytes(step);
     }
     EXPECT_TRUE(ended);
@@ -121,7 +122,8 @@ TEST(LoadedSong, RenderingJustAheadOfTheDeviceGivesTheBytesOfWholeBuffers) {
     // Steps that are no whole number of blocks, and a pause on the way that holds everything.
     std::int64_t heardAtPause = 0;
     EXPECT_EQ(playThrough(8192, 2940,
-                          [&](TSynth& engine, NullAudioOutput& device, int i) {
+                          [&](TLoadedSong& song, NullAudioOutput& device, int i) {
+                              TSynth& engine = *song.engine();
                               if (i == 200) {
                                   engine.pause();
                                   heardAtPause = engine.heardPos();
@@ -140,10 +142,10 @@ TEST(LoadedSong, AVolumeChangeIsHeardFromTheNextPiece) {
     const std::string whole = playThrough(3 * kBufferBytes, kBufferBytes);
     constexpr std::int64_t kLead = 8192;
     std::int64_t heard = 0;
-    const std::string changed = playThrough(kLead, 2940, [&](TSynth& engine, auto&, int i) {
+    const std::string changed = playThrough(kLead, 2940, [&](TLoadedSong& song, auto&, int i) {
         if (i == 300) {
-            heard = engine.heardPos();
-            engine.changeVolume(0, 1);
+            heard = song.engine()->heardPos();
+            song.engine()->changeVolume(0, 1);
         }
     });
     ASSERT_EQ(changed.size(), whole.size());
@@ -153,6 +155,83 @@ TEST(LoadedSong, AVolumeChangeIsHeardFromTheNextPiece) {
     const std::size_t silentFrom = at + kLead + kBlockBytes;
     EXPECT_NE(changed.substr(at, silentFrom - at), std::string(silentFrom - at, '\0'));
     EXPECT_EQ(changed.substr(silentFrom), std::string(changed.size() - silentFrom, '\0'));
+}
+
+TEST(LoadedSong, AHandOverPlaysTheNewCompilationFromTheSameBeat) {
+    constexpr std::int64_t kLead = 8192;
+    const std::string file = kData + "/songs/little-tune.mid";
+    for (const int percent : {100, 50, 200}) {
+        auto changed = kSettings;
+        changed.controls.soloed[9] = true;
+        changed.controls.tempoPercent = percent;
+        const std::string whole = playThrough(3 * kBufferBytes, kBufferBytes);
+        const std::string alone = playThrough(3 * kBufferBytes, kBufferBytes, {}, changed);
+        std::int64_t heard = 0;
+        std::int64_t shift = 0;
+        const std::string handed = playThrough(kLead, 2940, [&](TLoadedSong& song, auto&, int i) {
+            if (i != 300)
+                return;
+            heard = song.engine()->heardPos();
+            auto built = buildSong(file, changed);
+            ASSERT_TRUE(built.error.ok());
+            song.replace(std::move(built),
+                         [&](std::int64_t position) { return position * 100 / percent; });
+            shift = song.engine()->heardPos() - heard;
+        });
+        SCOPED_TRACE(percent);
+        // What was heard is the old song; what plays after is the new one at the same beat
+        // (the bytes rendered ahead of the device when it changed count as the new song's).
+        const auto at = static_cast<std::size_t>(44 + heard);
+        EXPECT_TRUE(handed.compare(44, at - 44, whole, 44, at - 44) == 0); // the sizes differ
+        EXPECT_LE(std::abs(heard + shift - heard * 100 / percent), kLead + kBlockBytes);
+        // Once the notes sounding at the change have gone, it is the new compilation's sound.
+        const std::size_t settled = at + 2 * 88200;
+        ASSERT_LT(settled, handed.size());
+        const std::string after = handed.substr(settled);
+        const std::string expected =
+            alone.substr(static_cast<std::size_t>(static_cast<std::int64_t>(settled) + shift));
+        // Each ends in the silence that fills its last buffer.
+        const std::size_t common = std::min(after.size(), expected.size());
+        const auto diff = std::mismatch(after.begin(), after.begin() + common, expected.begin());
+        EXPECT_EQ(diff.first - after.begin(), static_cast<std::ptrdiff_t>(common));
+        const std::string& longer = after.size() > common ? after : expected;
+        EXPECT_EQ(longer.find_first_not_of('\0', common), std::string::npos);
+    }
+}
+
+TEST(LoadedSong, TheNotesAHandOverCutsFadeOut) {
+    // Handed over to the same compilation where a note sounds, the notes that sound go silent
+    // until their next start, and the old song's sound fades out under the new one.
+    const std::string whole = playThrough(3 * kBufferBytes, kBufferBytes);
+    const auto sample = [](const std::string& wav, std::int64_t n) {
+        const auto at = static_cast<std::size_t>(44 + 2 * n);
+        return static_cast<std::int16_t>(static_cast<std::uint8_t>(wav[at]) |
+                                         static_cast<std::uint8_t>(wav[at + 1]) << 8);
+    };
+    std::int64_t cut = -1;
+    const std::string same = playThrough(8192, 2940, [&](TLoadedSong& song, auto&, int i) {
+        const std::int64_t next = song.engine()->renderedTo();
+        if (cut >= 0 || i < 300 || std::abs(sample(whole, next / 2 + 8)) < 100)
+            return;
+        cut = next;
+        song.replace(buildSong(kData + "/songs/little-tune.mid", kSettings),
+                     [](std::int64_t position) { return position; });
+    });
+    ASSERT_GE(cut, 0);
+    EXPECT_TRUE(same.compare(44, static_cast<std::size_t>(cut), whole, 44,
+                             static_cast<std::size_t>(cut)) == 0);
+    // The cut notes fade out; a note that starts within the fade sounds in both (a few
+    // frames of its attack).
+    const std::int64_t first = cut / 2;
+    for (std::int64_t k = 0; k < static_cast<std::int64_t>(kFadeFrames); ++k)
+        for (std::int64_t c = 0; c < 2; ++c) {
+            const std::int64_t old = sample(whole, first + 2 * k + c);
+            const auto left = static_cast<std::int64_t>(kFadeFrames) - k;
+            ASSERT_LE(std::abs(sample(same, first + 2 * k + c) -
+                               old * left / static_cast<std::int64_t>(kFadeFrames)),
+                      16)
+                << k;
+        }
 }
 
 } // namespace
