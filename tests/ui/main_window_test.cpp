@@ -3,6 +3,7 @@
 // question itself.
 #include "app/qt/main_window.h"
 #include "app/qt/pictures.h"
+#include "app/settings.h"
 #include "synth/config.h"
 #include "synth/null_audio_output.h"
 #include "ui_fakes.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,8 @@ private slots:
     void clicksAndReleasedKeysDriveTheTransport();
     void timeDigitsAdvanceAsBuffersReturn();
     void aClickOnTheGaugeAndHomeSeek();
+    void theChannelsWindowChangesTheSongThatPlays();
+    void theLyricsWindowShowsTheLineBeingSung();
     void droppedFilesJoinThePlaylist();
     void aWindowNeverActivatedStillPlaysTheCommandLinesFile();
     void aWavEntryPlaysThroughTheMediaPlayerWithoutVolumeControls();
@@ -75,7 +79,7 @@ void TMainWindowTest::init() {
         fs::copy(data / dir, root / dir, fs::copy_options::recursive);
     for (const char* dir : {"MID", "Song", "ZbL"})
         fs::create_directory(root / dir);
-    for (const char* name : {"three-notes.mid", "little-tune.mid"})
+    for (const char* name : {"three-notes.mid", "little-tune.mid", "lyrics.kar"})
         fs::copy_file(data / "songs" / name, root / "MID" / name);
     qputenv("ZORBEL_HOME", home->path().toUtf8());
     shell = std::make_unique<zb::ui::test::TFakeShell>();
@@ -231,6 +235,69 @@ void TMainWindowTest::aClickOnTheGaugeAndHomeSeek() {
     QCOMPARE(window->form().synth()->playPos, std::int64_t{0});
     QTest::keyRelease(window.get(), Qt::Key_End);
     QVERIFY(window->form().stopped);
+}
+
+void TMainWindowTest::theChannelsWindowChangesTheSongThatPlays() {
+    startWith({song("little-tune.mid")});
+    device->deviceLead = 8192;
+    click(TControl::playBtn);
+    QTest::keyRelease(window.get(), Qt::Key_C);
+    zb::ui::TChannelsDialog* channels = window->channelsWindow();
+    QVERIFY(channels != nullptr);
+    QTRY_VERIFY(channels->isVisible());
+    QCOMPARE(channels->windowModality(), Qt::NonModal);
+    QCOMPARE(channels->rows().size(), std::size_t{3});
+    QCOMPARE(channels->rows()[0].programs->text(), QStringLiteral("Acoustic Grand Piano"));
+    QCOMPARE(channels->rows()[2].slot->text(), QStringLiteral("10"));
+    QCOMPARE(channels->rows()[2].notes->text(), QStringLiteral("96"));
+    // The drums alone at half speed: the window's toggle and counter recompile the song, which
+    // goes on at the same place.
+    const std::int32_t length = window->form().songLength;
+    channels->rows()[2].solo->click();
+    channels->tempoBox->setValue(50);
+    QVERIFY(window->form().songControls.soloed[9]);
+    QTRY_VERIFY(window->form().songLength > length * 19 / 10);
+    QTRY_VERIFY(!window->form().songRebuildTick());
+    QCOMPARE(window->form().songControls.tempoPercent, 50);
+    QVERIFY(!window->form().stopped);
+    QCOMPARE(window->form().compileCount, 1);
+    // Reset and the keyboard's C raise the one window.
+    for (QPushButton* button : channels->findChildren<QPushButton*>())
+        if (button->accessibleName() == QStringLiteral("Reset tempo"))
+            button->click();
+    QCOMPARE(channels->tempoBox->value(), 100);
+    QTest::keyRelease(window.get(), Qt::Key_C);
+    QCOMPARE(window->channelsWindow(), channels);
+    channels->close();
+    QTRY_VERIFY(window->channelsWindow() == nullptr);
+    // Its position is remembered like the other dialogs'.
+    QVERIFY(zb::app::readDialogPosition(window->form().iniFile, "ChannelsTop", "ChannelsLeft"));
+}
+
+void TMainWindowTest::theLyricsWindowShowsTheLineBeingSung() {
+    startWith({song("lyrics.kar"), song("three-notes.mid")});
+    QTest::keyRelease(window.get(), Qt::Key_Y);
+    zb::ui::TLyricsWindow* lyrics = window->lyricsWindow();
+    QVERIFY(lyrics != nullptr);
+    QCOMPARE(lyrics->lineLabel->text(), QStringLiteral("No MIDI song is loaded."));
+    device->deviceLead = 8192;
+    click(TControl::playBtn);
+    lyrics->refresh();
+    QCOMPARE(lyrics->lineLabel->text(), QStringLiteral("<b><u>Twin</u></b>kle"));
+    QCOMPARE(lyrics->nextLabel->text(), QStringLiteral("Little"));
+    for (int step = 0; step < 30; ++step) // 1.3 seconds heard
+        device->playBytes(3822);
+    lyrics->refresh();
+    QCOMPARE(lyrics->lineLabel->text(), QStringLiteral("<b><u>Lit</u></b>tle"));
+    QCOMPARE(lyrics->nextLabel->text(), QString());
+    click(TControl::stopBtn);
+    while (device->returnOldest()) {
+    }
+    click(TControl::ejectBtn);
+    click(TControl::skipForwardBtn);
+    click(TControl::playBtn);
+    lyrics->refresh();
+    QCOMPARE(lyrics->lineLabel->text(), QStringLiteral("This song has no lyrics."));
 }
 
 void TMainWindowTest::droppedFilesJoinThePlaylist() {
