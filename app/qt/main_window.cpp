@@ -218,6 +218,10 @@ void TMainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     mainForm->mainPosition = {pos().y(), pos().x()};
+    // The modeless windows write their positions as they close, before the settings are saved.
+    for (QDialog* open : std::initializer_list<QDialog*>{channels, lyrics})
+        if (open != nullptr)
+            open->close();
     mainForm->FormClose(); // also closes the help window
     event->accept();
 }
