@@ -43,6 +43,8 @@ TChannelsDialog::TChannelsDialog(QWidget* parent, app::TmainForm& form, app::She
                        compiler::TCompileOptions::kMaxTempoPercent);
     tempoBox->setSuffix(QStringLiteral(" %"));
     tempoBox->setAccessibleName(QStringLiteral("Tempo"));
+    // Typing recompiles once, at Enter or when the counter is left, not at every digit.
+    tempoBox->setKeyboardTracking(false);
     auto* tempoReset = new QPushButton(QStringLiteral("Reset"), this);
     tempoReset->setAccessibleName(QStringLiteral("Reset tempo"));
     transposeBox = new QSpinBox(this);
@@ -50,6 +52,7 @@ TChannelsDialog::TChannelsDialog(QWidget* parent, app::TmainForm& form, app::She
                            compiler::TCompileOptions::kMaxTranspose);
     transposeBox->setSuffix(QStringLiteral(" semitones"));
     transposeBox->setAccessibleName(QStringLiteral("Transpose"));
+    transposeBox->setKeyboardTracking(false);
     auto* transposeReset = new QPushButton(QStringLiteral("Reset"), this);
     transposeReset->setAccessibleName(QStringLiteral("Reset transposition"));
     keepBox = new QCheckBox(QStringLiteral("Keep for the next songs"), this);
@@ -146,8 +149,11 @@ void TChannelsDialog::refresh() {
         rowWidgets[i].solo->setChecked(controls.soloed[slot]);
         rowWidgets[i].level->setValue(form.channelLevel(shownChannels[i].slot));
     }
-    tempoBox->setValue(controls.tempoPercent);
-    transposeBox->setValue(controls.transpose);
+    // A counter being edited keeps what is typed into it.
+    for (const auto& [box, value] :
+         {std::pair{tempoBox, controls.tempoPercent}, std::pair{transposeBox, controls.transpose}})
+        if (!box->hasFocus() && box->value() != value)
+            box->setValue(value);
     keepBox->setChecked(form.keepControls);
     updating = false;
 }

@@ -55,9 +55,17 @@ TEST_F(PlayerTest, ControlsRecompileThePlayingSongAtTheSameBeat) {
     EXPECT_EQ(form->songControls.transpose, TCompileOptions::kMaxTranspose);
     EXPECT_LT(form->songLength, length * 6 / 10);
 
-    // Eject sets them back unless they are kept; unloaded, they wait for the next song.
     form->stopBtnClick();
     returnAll();
+    // A stopped song is placed at the same beat.
+    const std::int64_t stoppedAt = form->synth()->playPos;
+    up.tempoPercent = 100;
+    form->setSongControls(up);
+    form->finishSongRebuild();
+    EXPECT_EQ(form->synth()->playPos, stoppedAt * 2 - stoppedAt * 2 % 4);
+    EXPECT_TRUE(form->stopped);
+
+    // Eject sets them back unless they are kept; unloaded, they wait for the next song.
     form->ejectBtnClick();
     EXPECT_EQ(form->songControls, TCompileOptions{});
     form->keepControls = true;
