@@ -118,6 +118,13 @@ int runScreenshots(const QString& directoryName) {
         audio.returnOldest(); // four seconds played
         settle(100);
         save(&window, directory, QStringLiteral("main-playing.png"));
+        window.showChannels(form);
+        window.showLyrics(form);
+        settle(200);
+        save(window.channelsWindow(), directory, QStringLiteral("channels-window.png"));
+        save(window.lyricsWindow(), directory, QStringLiteral("lyrics-window.png"));
+        window.channelsWindow()->close();
+        window.lyricsWindow()->close();
         form.buttonClick(app::TControl::stopBtn);
     }
 
