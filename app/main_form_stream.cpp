@@ -46,10 +46,14 @@ void TmainForm::bufferDone() {
 void TmainForm::streamTick() {
     if (!synth() || stopped)
         return;
-    if (synth()->deviceError)
+    if (synth()->deviceError) {
         deviceFailed();
-    else
-        showProgress(true);
+        return;
+    }
+    // A recompiled song takes over at the device's next tick (10 ms), not at the window's
+    // slower poll: what plays changes within the lead it renders ahead.
+    songRebuildTick();
+    showProgress(true);
 }
 
 void TmainForm::deviceFailed() {

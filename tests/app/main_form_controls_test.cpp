@@ -20,7 +20,10 @@ TEST_F(PlayerTest, ControlsRecompileThePlayingSongAtTheSameBeat) {
     playFor(device, 2 * 88200);
     const std::int32_t length = form->songLength;
     const std::int64_t heard = form->heardBytes();
+    EXPECT_GT(form->channelLevel(1), 0);
     EXPECT_GT(form->channelLevel(10), 0);
+    EXPECT_EQ(form->channelLevel(0), 0);
+    EXPECT_EQ(form->channelLevel(17), 0);
 
     TCompileOptions slower;
     slower.tempoPercent = 50;
@@ -100,6 +103,13 @@ TEST_F(PlayerTest, TheLyricsFollowWhatIsHeard) {
     playFor(device, 88200 * 6 / 10);
     view = form->lyricsNow();
     EXPECT_EQ(view.sung + "|" + view.sungAfter + "|" + view.next, "Lit|tle|");
+    // At half speed the words keep their place in the music: "Lit" is sung at 2.4 s now.
+    TCompileOptions slower;
+    slower.tempoPercent = 50;
+    form->setSongControls(slower);
+    form->finishSongRebuild();
+    EXPECT_EQ(form->facts.lyrics.back().syllables.front().ms, 2400);
+    EXPECT_EQ(form->lyricsNow().sung, "Lit");
 
     form->stopBtnClick();
     returnAll();
