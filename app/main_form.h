@@ -197,8 +197,8 @@ public:
     bool keepControls = false;
     // New controls, clamped as the compiler clamps them. A loaded MIDI song is compiled again
     // with them on a worker thread while it plays on; songRebuildTick hands the new compilation
-    // over at the same musical position. A failed one leaves the song as it plays and says why
-    // in the status line.
+    // over at the same musical position. A failed one leaves the song as it plays, sets the
+    // controls back to what it plays with and says why in the status line.
     void setSongControls(const compiler::TCompileOptions& controls);
     // Polled by the window: hands a finished recompilation over. True while one is running.
     bool songRebuildTick();
@@ -213,8 +213,8 @@ public:
 
 private:
     std::unique_ptr<TSongRebuild> rebuild;
-    bool rebuildAgain = false;             // the controls changed again while it ran
-    std::int32_t loadedTempoPercent = 100; // the speed the loaded song was compiled at
+    bool rebuildAgain = false;                // the controls changed again while it ran
+    compiler::TCompileOptions loadedControls; // what the loaded song was compiled with
     void startSongRebuild();
     synth::TSongSettings songSettings() const;
     // The loaded MIDI song's play position at position, rounded down to a whole frame.

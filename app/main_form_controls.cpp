@@ -51,20 +51,22 @@ bool TmainForm::songRebuildTick() {
     if (!built.error.ok()) {
         setStatus("Can't apply the channel settings: " +
                   (built.error.message.empty() ? "no notes would sound." : built.error.message));
+        // The controls show what plays.
+        songControls = loadedControls;
         messageShown = true;
         view.repaint();
         return false;
     }
     // Every tempo of the map is divided by the same factor, so a position of the old speed
     // maps to the same beat of the new one by the ratio of the two speeds.
-    const std::int64_t oldPercent = loadedTempoPercent;
+    const std::int64_t oldPercent = loadedControls.tempoPercent;
     const std::int64_t newPercent = done->controls().tempoPercent;
     loaded.replace(std::move(built), [oldPercent, newPercent](std::int64_t position) {
         return position * oldPercent / newPercent;
     });
     songLength = loaded.length();
     facts = std::move(done->facts());
-    loadedTempoPercent = static_cast<std::int32_t>(newPercent);
+    loadedControls = done->controls();
     showProgress();
     view.repaint();
     return false;

@@ -195,7 +195,8 @@ bool TmainForm::loadMidi(const std::string& entry) {
     }
     loaded.rewind();
     facts = songFacts(entry, settings.drums, songControls.tempoPercent);
-    loadedTempoPercent =
+    loadedControls = songControls;
+    loadedControls.tempoPercent =
         std::clamp(songControls.tempoPercent, compiler::TCompileOptions::kMinTempoPercent,
                    compiler::TCompileOptions::kMaxTempoPercent);
     volumeUpDownClick();

@@ -45,6 +45,7 @@ TEST_F(PlayerTest, ControlsRecompileThePlayingSongAtTheSameBeat) {
     form->setSongControls(silent);
     form->finishSongRebuild();
     EXPECT_EQ(status(), "Can't apply the channel settings: no notes would sound.");
+    EXPECT_EQ(form->songControls, slower); // what plays
     EXPECT_EQ(form->songLength, slowLength);
     EXPECT_FALSE(form->stopped);
 
