@@ -3,7 +3,6 @@
 #include "app/main_form.h"
 #include "app/paths.h"
 
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -15,12 +14,7 @@ synth::TSongSettings TmainForm::songSettings() const {
 }
 
 void TmainForm::setSongControls(const compiler::TCompileOptions& controls) {
-    compiler::TCompileOptions clamped = controls;
-    clamped.tempoPercent =
-        std::clamp(controls.tempoPercent, compiler::TCompileOptions::kMinTempoPercent,
-                   compiler::TCompileOptions::kMaxTempoPercent);
-    clamped.transpose = std::clamp(controls.transpose, -compiler::TCompileOptions::kMaxTranspose,
-                                   compiler::TCompileOptions::kMaxTranspose);
+    const compiler::TCompileOptions clamped = controls.clamped();
     if (clamped == songControls)
         return;
     songControls = clamped;
@@ -85,7 +79,7 @@ int TmainForm::channelLevel(int slot) const {
     if (!synth() || stopped || paused || slot < 1 || slot > compiler::kSlotCount ||
         !songControls.sounds(slot))
         return 0;
-    return slotLevel(facts, slot, heardBytes() * 10 / 882);
+    return slotLevel(facts, slot, heardBytes());
 }
 
 } // namespace zb::app

@@ -194,11 +194,8 @@ bool TmainForm::loadMidi(const std::string& entry) {
         return false;
     }
     loaded.rewind();
-    facts = songFacts(entry, settings.drums, songControls.tempoPercent);
-    loadedControls = songControls;
-    loadedControls.tempoPercent =
-        std::clamp(songControls.tempoPercent, compiler::TCompileOptions::kMinTempoPercent,
-                   compiler::TCompileOptions::kMaxTempoPercent);
+    loadedControls = songControls.clamped();
+    facts = songFacts(entry, settings.drums, loadedControls.tempoPercent);
     volumeUpDownClick();
     balanceUpDownClick();
     currentSong = entry;

@@ -8,7 +8,7 @@
 namespace zb::app {
 
 namespace {
-constexpr std::int64_t kLevelFallMs = 600;
+constexpr std::int64_t kLevelFall = compiler::msToBytes(600);
 } // namespace
 
 TSongFacts songFacts(const std::string& fileName, const compiler::TDrumGrid& drumGrid,
@@ -21,9 +21,9 @@ TSongFacts songFacts(const std::string& fileName, const compiler::TDrumGrid& dru
     const compiler::TTickClock clock(scan.tempoMap, scan.division, tempoPercent);
     for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
         const auto& use = scan.channels[static_cast<std::size_t>(slot - 1)];
-        if (use.notes == 0)
+        if (use.notes() == 0)
             continue;
-        TChannelRow row{slot, {}, use.notes};
+        TChannelRow row{slot, {}, use.notes()};
         for (const auto& program : use.programs) {
             if (!row.programs.empty())
                 row.programs += ", ";
@@ -33,26 +33,27 @@ TSongFacts songFacts(const std::string& fileName, const compiler::TDrumGrid& dru
         auto& hits = facts.hits[static_cast<std::size_t>(slot - 1)];
         hits.reserve(use.hits.size());
         for (const auto& hit : use.hits)
-            hits.push_back({clock.ms(hit.tick), hit.velocity});
+            hits.push_back({compiler::msToBytes(clock.ms(hit.tick)), hit.velocity});
     }
     facts.lyrics = compiler::lyricLines(scan, tempoPercent);
     return facts;
 }
 
-int slotLevel(const TSongFacts& facts, int slot, std::int64_t ms) {
+int slotLevel(const TSongFacts& facts, int slot, std::int64_t position) {
     if (slot < 1 || slot > compiler::kSlotCount)
         return 0;
     const auto& hits = facts.hits[static_cast<std::size_t>(slot - 1)];
-    // The notes started within the fall time before ms: the loudest after its fall counts.
-    auto it = std::upper_bound(hits.begin(), hits.end(), ms,
-                               [](std::int64_t t, const TSongFacts::THit& h) { return t < h.ms; });
+    // The notes started within the fall time before the position: the loudest after its fall.
+    auto it = std::upper_bound(
+        hits.begin(), hits.end(), position,
+        [](std::int64_t at, const TSongFacts::THit& h) { return at < h.position; });
     std::int64_t level = 0;
     while (it != hits.begin()) {
         --it;
-        const std::int64_t age = ms - it->ms;
-        if (age >= kLevelFallMs)
+        const std::int64_t age = position - it->position;
+        if (age >= kLevelFall)
             break;
-        level = std::max(level, it->velocity * (kLevelFallMs - age) / kLevelFallMs);
+        level = std::max(level, it->velocity * (kLevelFall - age) / kLevelFall);
     }
     return static_cast<int>(level);
 }

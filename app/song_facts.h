@@ -22,9 +22,9 @@ struct TChannelRow {
 struct TSongFacts {
     std::vector<TChannelRow> channels; // the slots with notes, in slot order
     std::vector<compiler::TLyricLine> lyrics;
-    // Every note start of each slot: milliseconds at the song's speed, and velocity.
+    // Every note start of each slot: its output byte position at the song's speed, and velocity.
     struct THit {
-        std::int64_t ms = 0;
+        std::int64_t position = 0;
         std::uint8_t velocity = 0;
     };
     std::array<std::vector<THit>, compiler::kSlotCount> hits;
@@ -35,8 +35,9 @@ struct TSongFacts {
 TSongFacts songFacts(const std::string& fileName, const compiler::TDrumGrid& drumGrid,
                      std::int32_t tempoPercent);
 
-// How loud a slot is at ms, 0..127: its newest note's velocity, falling to 0 over 600 ms.
-int slotLevel(const TSongFacts& facts, int slot, std::int64_t ms);
+// How loud a slot is at an output byte position, 0..127: its newest note's velocity, falling to 0
+// over 600 ms.
+int slotLevel(const TSongFacts& facts, int slot, std::int64_t position);
 
 // The lyrics at the heard position: the line being sung split around the syllable being sung,
 // and the line after it. Before the first syllable the first line waits with nothing sung.

@@ -27,10 +27,6 @@ std::string clockText(std::int64_t ms) {
     return text;
 }
 
-std::string programName(const compiler::TSongScan::TProgramUse& use) {
-    return instruments::gmPlayedName(use.program, use.isDrum);
-}
-
 int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std::string& prg,
               bool defaultTo0, bool legacyMode, const compiler::TCompileOptions& controls) {
     const compiler::TSongScan scan =
@@ -75,14 +71,15 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
         const char* separator = "";
         for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
             const auto& use = scan.channels[static_cast<std::size_t>(slot - 1)];
-            if (use.notes == 0)
+            if (use.notes() == 0)
                 continue;
             w.raw(separator).raw("\n    { ").key("channel").integer(slot).raw(", ");
-            w.key("notes").integer(use.notes).raw(", ").key("programs").raw("[");
+            w.key("notes").integer(use.notes()).raw(", ").key("programs").raw("[");
             const char* comma = "";
             for (const auto& p : use.programs) {
                 w.raw(comma).raw(" { ").key("program").integer(p.program).raw(", ");
-                w.key("drums").boolean(p.isDrum).raw(", ").key("name").string(programName(p));
+                w.key("drums").boolean(p.isDrum).raw(", ").key("name").string(
+                    instruments::gmPlayedName(p.program, p.isDrum));
                 w.raw(" }");
                 comma = ",";
             }
@@ -116,13 +113,13 @@ int printInfo(const TInfoOptions& o, const compiler::TDrumGrid& grid, const std:
         std::cout << "Length: unknown: " << problem << "\n";
     for (int slot = 1; slot <= compiler::kSlotCount; ++slot) {
         const auto& use = scan.channels[static_cast<std::size_t>(slot - 1)];
-        if (use.notes == 0)
+        if (use.notes() == 0)
             continue;
-        std::cout << "Channel " << slot << ": " << use.notes << " notes;";
+        std::cout << "Channel " << slot << ": " << use.notes() << " notes;";
         const char* separator = " ";
         for (const auto& p : use.programs) {
             std::cout << separator << (p.isDrum ? "drums " : "program ") << int{p.program} << " "
-                      << programName(p);
+                      << instruments::gmPlayedName(p.program, p.isDrum);
             separator = ", ";
         }
         std::cout << "\n";

@@ -151,11 +151,7 @@ void compileSong(const std::string& fileName, const std::string& prgDir, const T
     TCompileState state;
     state.fileName = fileName;
     state.prgDir = prgDir;
-    state.options = options;
-    state.options.tempoPercent = std::clamp(options.tempoPercent, TCompileOptions::kMinTempoPercent,
-                                            TCompileOptions::kMaxTempoPercent);
-    state.options.transpose = std::clamp(options.transpose, -TCompileOptions::kMaxTranspose,
-                                         TCompileOptions::kMaxTranspose);
+    state.options = options.clamped();
     initCompile(state, drumGrid);
     readMidiFile(state, defaultTo0);
     mergeSampleRecords(state);

@@ -6,6 +6,7 @@
 #include "compiler/track_index.h"
 #include "instruments/prg_patch.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -36,6 +37,13 @@ struct TCompileOptions {
             if (solo)
                 return soloed[i];
         return !muted[i];
+    }
+    // The options with speed and transposition inside their ranges, as they are compiled.
+    TCompileOptions clamped() const {
+        TCompileOptions c = *this;
+        c.tempoPercent = std::clamp(tempoPercent, kMinTempoPercent, kMaxTempoPercent);
+        c.transpose = std::clamp(transpose, -kMaxTranspose, kMaxTranspose);
+        return c;
     }
     bool operator==(const TCompileOptions&) const = default;
 };

@@ -19,12 +19,12 @@ struct TLyricLine {
     std::string text() const;
 };
 
-// The lyric texts of the scan as lines: a text starting with "/" begins a new line, one starting
-// with "\" a new paragraph (an empty line before it), a CR or LF inside ends the line. Texts
-// starting with "@" are a karaoke file's header (title, language, credits) and are left out.
 // A karaoke file (".kar", in any case): its text events are lyrics too.
 bool isKaraokeName(const std::string& fileName);
 
+// The lyric texts of the scan as lines: a text starting with "/" begins a new line, one starting
+// with "\" a new paragraph (an empty line before it), a CR or LF inside ends the line. Texts
+// starting with "@" are a karaoke file's header (title, language, credits) and are left out.
 std::vector<TLyricLine> lyricLines(const TSongScan& scan, std::int32_t tempoPercent);
 
 } // namespace zb::compiler

@@ -197,7 +197,6 @@ TSongScan scanSong(const std::string& fileName, const TDrumGrid& drumGrid, bool 
             const TSongScan::TProgramUse program{s.slotProgram, s.slotIsDrum};
             if (std::find(use.programs.begin(), use.programs.end(), program) == use.programs.end())
                 use.programs.push_back(program);
-            ++use.notes;
             use.hits.push_back({state.currentTick, e.d2});
         } else if ((e.status & 0xF0) == 0xC0 && e.status < 0xF0) {
             s.slotProgram = e.d1;

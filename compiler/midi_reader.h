@@ -35,8 +35,8 @@ struct TSongScan {
     };
     struct TSlotUse {
         std::vector<TProgramUse> programs;
-        std::int64_t notes = 0;
         std::vector<TNoteHit> hits; // every note start, in the order of its ticks
+        std::int64_t notes() const { return static_cast<std::int64_t>(hits.size()); }
     };
     struct TText {
         std::int32_t tick = 0;

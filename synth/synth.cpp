@@ -1,6 +1,7 @@
 #include "synth/synth.h"
 
 #include "compiler/levels.h"
+#include "instruments/little_endian.h"
 #include "instruments/wav_header.h"
 #include "instruments/wav_sample.h"
 #include "synth/lfo.h"
@@ -106,43 +107,36 @@ void TSynth::connectVoices() {
 
 void TSynth::replaceSong(compiler::TSong song,
                          const std::function<std::int64_t(std::int64_t)>& newPosition) {
-    if (!streaming) {
-        activeVoices.clear();
-        voices = std::move(song);
-        connectVoices();
-        playPos = std::max<std::int64_t>(newPosition(playPos), 0);
-        sync();
-        return;
-    }
-    // The old song's next frames, rendered where the new song's will go, fade out under it.
-    const std::size_t fadeBytes =
-        std::min<std::size_t>(kFadeFrames * kBytesPerFrame, kBufferBytes - filled);
-    // Rendered aside: the ring's next slot may still be on the device.
-    std::vector<std::uint8_t> aside(kBufferBytes);
-    render(std::span<std::uint8_t, kBufferBytes>(aside.data(), kBufferBytes), filled,
-           filled + fadeBytes);
-    fadeTail.resize(fadeBytes / 2);
-    for (std::size_t i = 0; i < fadeTail.size(); ++i) {
-        const std::size_t at = filled + 2 * i;
-        fadeTail[i] =
-            static_cast<std::int16_t>(static_cast<std::uint16_t>(aside[at] | (aside[at + 1] << 8)));
-    }
-    fadeAt = 0;
-
-    const std::int64_t next = renderPos + static_cast<std::int64_t>(filled);
+    // Stopped, the play position moves; streaming, the next byte to render does, and everything
+    // counted in the old song's bytes moves with it.
+    const std::int64_t next = streaming ? renderedTo() : playPos;
     std::int64_t from = std::max<std::int64_t>(newPosition(next), 0);
     from -= from % kBytesPerFrame;
-    const std::int64_t shift = from - next;
+    if (streaming) {
+        // The old song's next frames, rendered aside (the ring's next slot may still be on the
+        // device), fade out under the new song's.
+        const std::size_t fadeBytes =
+            std::min<std::size_t>(kFadeFrames * kBytesPerFrame, kBufferBytes - filled);
+        std::vector<std::uint8_t> aside(kBufferBytes);
+        render(std::span<std::uint8_t, kBufferBytes>(aside.data(), kBufferBytes), filled,
+               filled + fadeBytes);
+        fadeTail.resize(fadeBytes / 2);
+        for (std::size_t i = 0; i < fadeTail.size(); ++i)
+            fadeTail[i] = instruments::getSample16(aside.data() + filled + 2 * i);
+        fadeAt = 0;
+    }
     activeVoices.clear();
     voices = std::move(song);
     connectVoices();
+    const std::int64_t shift = from - next;
     const std::int64_t played = playPos;
     playPos = from;
     sync(); // the active list at the new position
-    renderPos = from - static_cast<std::int64_t>(filled);
-    playPos = played + shift;
-    streamStart += shift;
-    activeCount = static_cast<std::int32_t>(activeVoices.size());
+    if (streaming) {
+        renderPos = from - static_cast<std::int64_t>(filled);
+        playPos = played + shift;
+        streamStart += shift;
+    }
 }
 
 void TSynth::sync() {
@@ -260,15 +254,12 @@ void TSynth::addFade(std::span<std::uint8_t> bytes) noexcept {
     // The old song's samples, from full level down to nothing over the tail, added to the new
     // song's with the saturation of the output conversion.
     const std::size_t total = fadeTail.size();
-    for (std::size_t i = 0; 2 * i + 1 < bytes.size() && fadeAt < total; ++i, ++fadeAt) {
+    for (std::size_t at = 0; at + 1 < bytes.size() && fadeAt < total; at += 2, ++fadeAt) {
         const auto left = static_cast<std::int64_t>(total - fadeAt);
-        const std::int64_t old = fadeTail[fadeAt] * left / static_cast<std::int64_t>(total);
-        const auto lo = static_cast<std::uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-        const std::int64_t sum = static_cast<std::int16_t>(lo) + old;
-        const auto clamped = static_cast<std::uint16_t>(
-            static_cast<std::int16_t>(std::clamp<std::int64_t>(sum, -32768, 32767)));
-        bytes[2 * i] = static_cast<std::uint8_t>(clamped & 0xFF);
-        bytes[2 * i + 1] = static_cast<std::uint8_t>(clamped >> 8);
+        const std::int64_t sum = instruments::getSample16(&bytes[at]) +
+                                 fadeTail[fadeAt] * left / static_cast<std::int64_t>(total);
+        instruments::putLE16(&bytes[at], static_cast<std::uint16_t>(static_cast<std::int16_t>(
+                                             std::clamp<std::int64_t>(sum, -32768, 32767))));
     }
 }
 

@@ -169,20 +169,27 @@ void TMainWindow::runOptionsDialog(app::TmainForm& form) {
     zb::ui::runOptionsDialog(this, form, shell, audioOutput);
 }
 
+namespace {
+
+// Shows a modeless window of the player, made on first use, in front.
+template <class TWindow>
+void showInFront(QPointer<TWindow>& window, QWidget* parent, app::TmainForm& form,
+                 app::Shell& shell) {
+    if (window == nullptr)
+        window = new TWindow(parent, form, shell, form.iniFile);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
 void TMainWindow::showChannels(app::TmainForm& form) {
-    if (channels == nullptr)
-        channels = new TChannelsDialog(this, form, shell, form.iniFile);
-    channels->show();
-    channels->raise();
-    channels->activateWindow();
+    showInFront(channels, this, form, shell);
 }
 
 void TMainWindow::showLyrics(app::TmainForm& form) {
-    if (lyrics == nullptr)
-        lyrics = new TLyricsWindow(this, form, shell, form.iniFile);
-    lyrics->show();
-    lyrics->raise();
-    lyrics->activateWindow();
+    showInFront(lyrics, this, form, shell);
 }
 
 void TMainWindow::contextMenuEvent(QContextMenuEvent* event) {

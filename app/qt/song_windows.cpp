@@ -134,7 +134,6 @@ void TChannelsDialog::rebuildRows() {
 }
 
 void TChannelsDialog::refresh() {
-    form.songRebuildTick();
     updating = true;
     if (form.facts.channels != shownChannels)
         rebuildRows();

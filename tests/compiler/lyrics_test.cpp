@@ -62,7 +62,7 @@ TEST_F(Lyrics, TheScanCountsNotesPerSlotAndProgram) {
     t.on(0, 9, 36, 100).end();
     const TSongScan scan = scanSong(writeTracks({t}), {{"-1", "10"}}, false);
     EXPECT_EQ(scan.errorCode, 0);
-    EXPECT_EQ(scan.channels[0].notes, 2); // a note-on of velocity 0 is a note-off
+    EXPECT_EQ(scan.channels[0].notes(), 2); // a note-on of velocity 0 is a note-off
     EXPECT_EQ(scan.channels[0].programs,
               (std::vector<TSongScan::TProgramUse>{{0, false}, {5, false}}));
     EXPECT_EQ(scan.channels[9].programs, (std::vector<TSongScan::TProgramUse>{{0, true}}));
