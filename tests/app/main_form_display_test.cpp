@@ -49,39 +49,25 @@ TEST_F(PlayerTest, TrackNumbersKeepTheirLastTwoDigits) {
     EXPECT_FALSE(form->display.isDown(TControl::track0Btn));
 }
 
+// The destination label shows the tail of a long path (6 pixels per character, 121 pixels at
+// most: 20 characters) without splitting a character, and ampersands literally.
 TEST_F(PlayerTest, TheDestinationLabelShowsTheTailOfALongPath) {
     startWith({midi("little-tune.mid")});
     const auto& label = form->display[TControl::wavLbl];
-    EXPECT_EQ(label.hint, "Destination WAV: " + path("Song/little-tune.WAV"));
-    // 6 pixels per character, 121 pixels at most: 20 characters.
-    EXPECT_EQ(label.caption.size(), 20u);
-    EXPECT_EQ(label.caption.substr(0, 3), "...");
-    EXPECT_EQ(label.caption.substr(3),
-              path("Song/little-tune.WAV").substr(path("Song/little-tune.WAV").size() - 17));
+    const std::string wav = path("Song/little-tune.WAV");
+    EXPECT_EQ(label.hint, "Destination WAV: " + wav);
+    EXPECT_EQ(label.caption, "..." + wav.substr(wav.size() - 17));
     EXPECT_TRUE(label.enabled);
-    EXPECT_EQ(form->display.fileKindLabel, "MIDI");
-    EXPECT_TRUE(form->display.isEnabled(TControl::muteBtn));
-}
-
-TEST_F(PlayerTest, AmpersandsInTheDestinationAreShownLiterally) {
-    home.write("ZB.INI", "[Directories]\nSong=/A&B\n");
-    startWith({midi("little-tune.mid")});
-    form->options.destinationDirectory = "/A&B";
-    home.write("ZbL/short.ZbL", "");
-    form->playList.entries = {{"/x/s.mid", false}};
-    form->updateTrackDisplay();
-    EXPECT_EQ(form->display[TControl::wavLbl].caption, "/A&&B/s.WAV");
-    EXPECT_EQ(form->display[TControl::wavLbl].hint, "Destination WAV: /A&B/s.WAV");
-}
-
-TEST_F(PlayerTest, ShorteningNeverSplitsACharacter) {
-    startWith({midi("little-tune.mid")});
     form->options.destinationDirectory = "/\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"
                                          "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9";
     form->updateTrackDisplay();
-    const std::string caption = form->display[TControl::wavLbl].caption;
-    ASSERT_EQ(caption.substr(0, 3), "...");
-    EXPECT_NE(static_cast<unsigned char>(caption[3]) & 0xC0, 0x80);
+    ASSERT_EQ(label.caption.substr(0, 3), "...");
+    EXPECT_NE(static_cast<unsigned char>(label.caption[3]) & 0xC0, 0x80);
+    form->options.destinationDirectory = "/A&B";
+    form->playList.entries = {{"/x/s.mid", false}};
+    form->updateTrackDisplay();
+    EXPECT_EQ(label.caption, "/A&&B/s.WAV");
+    EXPECT_EQ(label.hint, "Destination WAV: /A&B/s.WAV");
 }
 
 TEST_F(PlayerTest, TheTimeDisplayWrapsAfterAnHour) {

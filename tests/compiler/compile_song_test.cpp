@@ -47,19 +47,26 @@ TEST(CompileMessages, EveryErrorCodeHasItsTextAndPrefix) {
     }
 }
 
-TEST_F(CompileSong, MissingPatchGivesExactlyOneMessage) {
+// A failure gives exactly one message and leaves the caller's song and length alone; a missing
+// program falls back to program 0 only when asked to, and names the file it looked for.
+TEST_F(CompileSong, FailuresGiveOneMessageAndChangeNothing) {
+    song.push_back(std::make_unique<TSongBlock>());
     compile(oneNoteSong(0, 5));
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(codes[0], 17);
-    EXPECT_EQ(messages[0], "PRG file " + prgDir + "/5.PRG not found.");
-    EXPECT_TRUE(samples.empty());
-    EXPECT_EQ(songLength, -7);
-}
-
-TEST_F(CompileSong, MissingProgram0WithDefaultTo0NamesProgram0) {
     compile(oneNoteSong(0, 0), true);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "PRG file " + prgDir + "/0.PRG not found.");
+    compile(dir.str() + "/missing.mid");
+    EXPECT_EQ(codes, (std::vector<std::int32_t>{17, 17, 11}));
+    EXPECT_EQ(messages, (std::vector<std::string>{"PRG file " + prgDir + "/5.PRG not found.",
+                                                  "PRG file " + prgDir + "/0.PRG not found.",
+                                                  "Can not open MIDI file."}));
+    EXPECT_TRUE(samples.empty());
+    EXPECT_EQ(song.size(), 1u);
+    EXPECT_EQ(songLength, -7);
+    // A song without notes is no failure, and nothing to play.
+    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
+    song.clear();
+    compile(writeTracks({TTrackWriter{}.cc(0, 0, 7, 100).end(96)}));
+    EXPECT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(samples.empty() && song.empty());
 }
 
 TEST_F(CompileSong, DrumKitFallsBackToD0) {
@@ -83,22 +90,6 @@ TEST_F(CompileSong, ProgramChangeReusesALoadedTableWithoutReadingTheFileAgain) {
     EXPECT_EQ(state.slot(1).table, state.slot(2).table);
     EXPECT_EQ(state.samples.size(), 1u);
     EXPECT_EQ(state.samples[0]->notes.size(), 2u);
-}
-
-TEST_F(CompileSong, SongWithoutNotesGivesNoMessageAndNoSamples) {
-    writePrg("0.PRG", patchLine("C0-G10", "piano.wav"));
-    compile(writeTracks({TTrackWriter{}.cc(0, 0, 7, 100).end(96)}));
-    EXPECT_TRUE(messages.empty());
-    EXPECT_TRUE(samples.empty());
-    EXPECT_TRUE(song.empty());
-}
-
-TEST_F(CompileSong, FailureLeavesTheCallersSongAndLengthAlone) {
-    song.push_back(std::make_unique<TSongBlock>());
-    compile(dir.str() + "/missing.mid");
-    ASSERT_EQ(messages, std::vector<std::string>{"Can not open MIDI file."});
-    EXPECT_EQ(song.size(), 1u);
-    EXPECT_EQ(songLength, -7);
 }
 
 // The musician's controls on one song: slot 1 plays keys 60 and 126, the drum slot 10 keys 36

@@ -10,45 +10,28 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SfImport, WritesMelodicAndDrumPresetsAsPrgFiles) {
+// The basic font's melodic and drum presets become PRG files: a header comment naming font and
+// preset; the key range the preset zone intersected with the instrument zone, in one line per
+// octave for the vibrato depth; the sample's pitch as base key and WAVs at the engine's rate;
+// seamless loops inside the WAV, with a falling release.
+TEST(SfImport, TheBasicFontBecomesPrgFilesAndWavs) {
     const auto imported = importFont(basicFont());
-    const fs::path prg = imported->dir.path() / "out" / "PRG";
-    EXPECT_TRUE(fs::exists(prg / "0.PRG"));
-    EXPECT_TRUE(fs::exists(prg / "D0.PRG"));
+    const fs::path out = imported->dir.path() / "out";
     EXPECT_EQ(imported->summary.melodicPrograms, 1);
     EXPECT_EQ(imported->summary.drumPrograms, 1);
-    EXPECT_FALSE(entryLines(prg / "0.PRG").empty());
-    EXPECT_FALSE(entryLines(prg / "D0.PRG").empty());
-}
-
-TEST(SfImport, HeaderCommentNamesFontAndPreset) {
-    const auto imported = importFont(basicFont());
-    std::ifstream in(imported->dir.path() / "out" / "PRG" / "0.PRG", std::ios::binary);
+    EXPECT_FALSE(entryLines(out / "PRG" / "D0.PRG").empty());
+    std::ifstream in(out / "PRG" / "0.PRG", std::ios::binary);
     std::string first;
     std::getline(in, first, '\r');
     EXPECT_EQ(first, "# Sine Lead: preset 0:0 of font.sf2 (Tiny Test Font)");
-}
-
-TEST(SfImport, KeyRangeIsThePresetZoneIntersectedWithTheInstrumentZone) {
-    const auto imported = importFont(basicFont());
-    const auto lines = entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG");
-    ASSERT_EQ(lines.size(), 2U); // 60..71 and 72: vibrato depth is set per octave
+    const auto lines = entryLines(out / "PRG" / "0.PRG");
+    ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(fields(lines[0])[0], "C5-B5");
     EXPECT_EQ(fields(lines[1])[0], "C6");
-}
-
-TEST(SfImport, BaseKeyIsTheSamplesPitchAndTheWavIsAtTheEngineRate) {
-    const auto imported = importFont(basicFont());
-    const auto line = fields(entryLines(imported->dir.path() / "out" / "PRG" / "0.PRG")[0]);
-    EXPECT_EQ(line[2], "A5"); // key 69
-    EXPECT_EQ(line[24], "22050");
-}
-
-TEST(SfImport, LoopPositionsLieInsideTheWavAndTheLoopIsSeamless) {
-    const auto imported = importFont(basicFont());
-    const fs::path out = imported->dir.path() / "out";
-    for (const auto& text : entryLines(out / "PRG" / "0.PRG")) {
+    for (const auto& text : lines) {
         const auto f = fields(text);
+        EXPECT_EQ(f[2], "A5"); // key 69
+        EXPECT_EQ(f[24], "22050");
         const auto frames = wavFrames(out / "WAV" / f[1]);
         const long end = std::stol(f[19]), loopStart = std::stol(f[20]), loopEnd = std::stol(f[21]);
         EXPECT_LT(end, static_cast<long>(frames.size()));
@@ -58,7 +41,7 @@ TEST(SfImport, LoopPositionsLieInsideTheWavAndTheLoopIsSeamless) {
         // The frame after the loop's last one is its first again.
         EXPECT_NEAR(frames[static_cast<std::size_t>(loopEnd)],
                     frames[static_cast<std::size_t>(loopStart)], 2);
-        EXPECT_LT(std::stod(f[15]), 0); // a looping line needs a falling release
+        EXPECT_LT(std::stod(f[15]), 0);
     }
 }
 

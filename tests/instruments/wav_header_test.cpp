@@ -49,24 +49,22 @@ std::string withByte(std::string bytes, std::size_t at, char c) {
     return bytes;
 }
 
-TEST(WavHeader, MissingFileAndDirectoryAreNotOpened) {
+// A missing file and a directory are not opened; valid files give their fields.
+TEST(WavHeader, ValidFilesGiveTheirFields) {
     test::TTempDir dir;
     std::filesystem::create_directory(dir.path() / "d.wav");
     EXPECT_EQ(found(TWAVheader(dir.str() + "/none.wav")), "-----");
     EXPECT_EQ(found(TWAVheader(dir.str() + "/d.wav")), "-----");
-}
-
-TEST(WavHeader, ValidFilesGiveTheirFields) {
-    TWAVheader h = examine(wavFile({.channels = 2, .rate = 44100, .bits = 16}, 12));
-    EXPECT_EQ(found(h), "opf-v 44 12");
-    EXPECT_EQ(h.channels, 2);
-    EXPECT_EQ(h.samplesPerSec, 44100);
-    EXPECT_EQ(h.bitsPerSample, 16);
-    h = examine(wavFile({.channels = 1, .rate = 11025, .bits = 8}, 3));
-    EXPECT_EQ(found(h), "opf-v 44 3");
-    EXPECT_EQ(h.channels, 1);
-    EXPECT_EQ(h.samplesPerSec, 11025);
-    EXPECT_EQ(h.bitsPerSample, 8);
+    for (const auto& [channels, rate, bits, size] :
+         {std::tuple{2, 44100, 16, 12}, std::tuple{1, 11025, 8, 3}}) {
+        const TWAVheader h = examine(wavFile({.channels = static_cast<std::uint32_t>(channels),
+                                              .rate = static_cast<std::uint32_t>(rate),
+                                              .bits = static_cast<std::uint32_t>(bits)},
+                                             static_cast<std::uint32_t>(size)));
+        EXPECT_EQ(found(h), "opf-v 44 " + std::to_string(size));
+        EXPECT_EQ(std::tuple(h.channels, h.samplesPerSec, h.bitsPerSample),
+                  std::tuple(channels, rate, bits));
+    }
 }
 
 // Each file and what is found in it.
@@ -89,8 +87,6 @@ TEST(WavHeader, EachFileGivesItsFindings) {
         {with(wavStart(), [](TBytes& b) { b.chunk("data", 0).chunk("LIST", 0); }), "opf-v 44 0"},
         // Up to 36 bytes not even the identifiers are looked at; from 37 the format is.
         {good.substr(0, 0), "o--t-"},
-        {good.substr(0, 1), "o--t-"},
-        {good.substr(0, 20), "o--t-"},
         {good.substr(0, 36), "o--t-"},
         {good.substr(0, 37), "op-t-"},
         {wavFile({.bits = 8}, 1), "opf-v 44 1"},
@@ -101,7 +97,6 @@ TEST(WavHeader, EachFileGivesItsFindings) {
          "op-t-"},
         // Format chunks longer than 16 bytes, with the pad byte of an odd length; shorter ones.
         {wavFile({.length = 18}, 2), "opf-v 46 2"},
-        {wavFile({.length = 17}, 2), "opf-v 46 2"},
         {wavFile({.length = 19}, 2), "opf-v 48 2"},
         {with(wavStart({.length = 15}), [](TBytes& b) { b.chunk("data", 2).fill(2); }), "op-t-"},
         // Chunks before the data are skipped, with their pad bytes; huge lengths run off the end
@@ -117,7 +112,6 @@ TEST(WavHeader, EachFileGivesItsFindings) {
         {hugeFormat, "op-t-"},
         // Identifiers and the order of the chunks.
         {withByte(good, 0, 'X'), "o----"},
-        {withByte(good, 8, 'X'), "o----"},
         {withByte(good, 12, 'X'), "o----"},
         {formatFirst.str() + wavStart().str().substr(12) + TBytes().chunk("data", 2).fill(2).str(),
          "o----"},
@@ -128,11 +122,11 @@ TEST(WavHeader, EachFileGivesItsFindings) {
         cases.emplace_back(
             with(wavStart(), [&](TBytes& b) { b.chunk("LIST", length).chunk("data", 2).fill(2); }),
             "op-t-");
-    for (const std::uint32_t tagValue : {0U, 3U, 0x101U, 0xFFFEU})
+    for (const std::uint32_t tagValue : {0U, 0xFFFEU})
         cases.emplace_back(wavFile({.tagValue = tagValue}, 4), "o----");
-    for (const std::uint32_t channels : {0U, 3U, 6U, 0x101U, 0x201U})
+    for (const std::uint32_t channels : {0U, 3U, 0x201U})
         cases.emplace_back(wavFile({.channels = channels}, 24), "op---");
-    for (const std::uint32_t bits : {0U, 4U, 12U, 24U, 32U, 0x108U, 0x110U})
+    for (const std::uint32_t bits : {0U, 12U, 24U, 0x110U})
         for (const std::uint32_t channels : {1U, 2U})
             cases.emplace_back(wavFile({.channels = channels, .bits = bits}, 24), "op---");
     for (const std::uint32_t rate : {0U, 0x80000000U, 0xFFFFFFFFU})

@@ -63,42 +63,6 @@ songEvent at(std::int64_t frame, std::uint8_t kind, Real left = 1, Real right = 
     return {kind, static_cast<std::int32_t>(frame * 4), value, left, right};
 }
 
-TEST(Mixer, CosineTable) {
-    const auto& t = cosTable();
-    EXPECT_EQ(t[0], 65536);
-    EXPECT_EQ(t[804], -65536);
-    EXPECT_EQ(t[402], 0); // cos(pi/2) in single precision is a tiny negative or positive value
-    EXPECT_EQ(t[1606], t[2]);
-}
-
-TEST(Mixer, EventAtTheBufferEndSoundsFromTheNextBuffer) {
-    TTestVoice t(std::vector<std::int16_t>(200000, 100));
-    t.events({at(88200, compiler::noteStart), at(88300, compiler::noteEnd)});
-    EXPECT_TRUE(t.render(0));
-    for (std::size_t f = 0; f < 88200; f += 1000)
-        ASSERT_EQ(t.left(f), 0);
-    EXPECT_EQ(t.voice.curEvent, 1u); // the noteStart was handled after the last frame
-    t.render(kBuffer);
-    EXPECT_EQ(t.left(0), 0);
-    EXPECT_EQ(t.left(1), 100 * 128);
-}
-
-TEST(Mixer, NoteEndInReleaseChangesNothingAndNoteStartRestarts) {
-    TTestVoice t(std::vector<std::int16_t>(100000, 10));
-    t.events({at(0, compiler::noteStart), at(100, compiler::noteEnd, 0.5, 0.5),
-              at(200, compiler::noteEnd, 2, 2)});
-    t.render();
-    EXPECT_EQ(t.voice.live.factorLeft, 0.5L); // the second noteEnd was ignored
-
-    t.events({at(0, compiler::noteStart), at(100, compiler::noteEnd, 0.5, 0.5),
-              at(300, compiler::noteStart, 2, 2)});
-    t.render();
-    EXPECT_EQ(t.voice.live.sampleIndex, 88200 - 300);
-    EXPECT_EQ(t.voice.live.envState, compiler::envSustain);
-    EXPECT_EQ(t.left(300), 0);        // restarted from the start index: the ramp frame again
-    EXPECT_EQ(t.left(301), 10 * 256); // at once at the new level, without a fade
-}
-
 TEST(Mixer, ZeroReleaseSlopeStillEnds) {
     TSampleRec patch = TTestVoice::flatPatch();
     patch.releaseSlope = 0;
@@ -113,22 +77,13 @@ TEST(Mixer, ZeroReleaseSlopeStillEnds) {
     EXPECT_FALSE(t.render(kBuffer));
 }
 
-} // namespace
-} // namespace zb::synth
-
-namespace zb::synth {
-namespace {
-
-TEST(OutputConversion, SymmetricRounding) {
+TEST(OutputConversion, SymmetricRoundingThenSaturationOrWrap) {
     for (const std::int64_t v : {1, 127, 128, 129, 4095, 12345, 1000000}) {
         EXPECT_EQ(convertSample(-v, 32, true), -convertSample(v, 32, true)) << v;
         EXPECT_EQ(convertSample(v, 45, false), v * 45 / 4096) << v;
     }
     EXPECT_EQ(convertSample(-129, 32, true), -1); // toward zero, not toward minus infinity
-}
-
-TEST(OutputConversion, SaturationOrWrap) {
-    const std::int64_t v = 40000 * 128; // gives 40000 at the neutral multiplier
+    const std::int64_t v = 40000 * 128;           // gives 40000 at the neutral multiplier
     EXPECT_EQ(convertSample(v, 32, true), 32767);
     EXPECT_EQ(convertSample(-v, 32, true), -32768);
     EXPECT_EQ(convertSample(v, 32, false), 40000 - 65536);

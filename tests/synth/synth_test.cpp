@@ -35,6 +35,10 @@ protected:
         rec.releaseSlope = -1000; // a release that ends within a few frames
         rec.endPosition = 100000;
         rec.wavData.assign(100002, 100);
+        makeEngine();
+    }
+    void makeEngine() {
+        synth.reset();
         synth = std::make_unique<TSynth>(
             device,
             [this](int buffer) {
@@ -82,25 +86,44 @@ protected:
 
 static constexpr std::int16_t kFullLevel = 100 * 128 * 32 / 4096;
 
-TEST_F(Engine, OpensTheDeviceAndKeepsItsVolume) {
+// The device opens at the engine's creation and gets its volume back at the end; a device that
+// does not open or prepare is left closed, and a failed write stops the queueing, at the start
+// as while streaming.
+TEST_F(Engine, DeviceFailuresLeaveItClosedOrStopTheQueue) {
     EXPECT_TRUE(synth->deviceOpen);
     EXPECT_FALSE(synth->deviceError);
-    EXPECT_EQ(device.volume(), 0xFFFFFFFFu);
     synth->mute();
     EXPECT_EQ(device.volume(), 0u);
-    synth.reset(); // the destructor gives the volume back
+    synth.reset();
     EXPECT_EQ(device.volume(), 0xFFFFFFFFu);
-}
-
-TEST_F(Engine, StartQueuesThreeBuffersInOrder) {
-    addNote(10, 20);
-    synth->sync();
-    synth->start();
-    EXPECT_EQ(device.queued(), 3u);
-    EXPECT_EQ(synth->nextBuffer, 4);
-    EXPECT_EQ(synth->renderPos, 3 * kBufferBytes);
-    EXPECT_EQ(synth->activeCount, 0); // the note ended in the first buffer
-    EXPECT_EQ(leftAt(1, 11), kFullLevel);
+    const auto make = [this] {
+        return std::make_unique<TSynth>(
+            device, [](int) {}, -1, *buffers);
+    };
+    device.failOpen = true;
+    EXPECT_FALSE(make()->deviceOpen);
+    device.failOpen = false;
+    device.failPrepare = 3;
+    auto unprepared = make();
+    EXPECT_TRUE(unprepared->deviceError);
+    EXPECT_FALSE(unprepared->deviceOpen || device.isOpen);
+    EXPECT_TRUE(device.data(1).empty()); // the prepared ones were unprepared again
+    unprepared.reset();
+    device.failPrepare = 0;
+    for (const bool atStart : {true, false}) {
+        device.failWrites = false;
+        makeEngine();
+        addNote(10 * 88200, 10 * 88200 + 100);
+        synth->sync();
+        device.failWrites = atStart;
+        synth->start();
+        device.failWrites = true;
+        if (!atStart)
+            device.returnOldest();
+        EXPECT_TRUE(synth->deviceError);
+        EXPECT_EQ(synth->renderPos, (atStart ? 1 : 4) * kBufferBytes); // rendered, not queued
+        EXPECT_EQ(last, atStart ? TStreamStep::playing : TStreamStep::deviceFailed);
+    }
 }
 
 TEST_F(Engine, SyncSkipsNotesThatBeganBeforeThePlayPosition) {
@@ -118,107 +141,32 @@ TEST_F(Engine, SyncSkipsNotesThatBeganBeforeThePlayPosition) {
 }
 
 TEST_F(Engine, VolumeAndBalanceSetTheMultipliers) {
-    synth->changeVolume(1, 1);
-    EXPECT_EQ(synth->leftMul, 32);
-    EXPECT_EQ(synth->rightMul, 32);
-    synth->changeVolume(1, 0);
-    EXPECT_EQ(synth->leftMul, 64);
-    EXPECT_EQ(synth->rightMul, 0);
-    synth->changeVolume(10 * 0.1L, 75 * 0.02L);
-    EXPECT_EQ(synth->leftMul, 16);
-    EXPECT_EQ(synth->rightMul, 48);
-}
-
-// The header's sizes are right after every buffer, so a recording cut short (the process
-// killed before a stop) is a valid WAV of what was written; the stop changes nothing then.
-TEST_F(Engine, ARecordingHoldsTheHeaderAndEveryBufferAtAnyTime) {
-    addNote(10, 20);
-    synth->sync();
-    record("song.WAV");
-    synth->start();
-    const std::string bytes = recorded();
-    ASSERT_EQ(bytes.size(), 44u + 3 * 352800u);
-    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-    EXPECT_EQ(le32(bytes, 4), 1058436u);
-    EXPECT_EQ(le32(bytes, 40), 1058400u);
-    EXPECT_EQ(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[44 + 4 * 11]) |
-                                        static_cast<unsigned char>(bytes[45 + 4 * 11]) << 8),
-              kFullLevel);
-    synth->stop();
-    EXPECT_EQ(recorded(), bytes);
-}
-
-TEST_F(Engine, RecordFileThatCannotBeCreatedIsReportedAndPlaybackGoesOn) {
-    std::vector<std::string> messages;
-    addNote(10, 20);
-    synth->sync();
-    synth->recordFileName = "/dev/null/song.WAV"; // a folder that cannot be made
-    synth->recording = true;
-    synth->recorder.onError = [&](const std::string& m) { messages.push_back(m); };
-    synth->start();
-    EXPECT_EQ(device.queued(), 3u);
-    EXPECT_TRUE(synth->recorder.failed());
-    EXPECT_EQ(messages, std::vector<std::string>{"Can't record to /dev/null/song.WAV"});
-    EXPECT_NE(synth->recorder.error(), 0);
-}
-
-// A pause stops the engine ahead of what was heard; resuming continues the same file with the
-// stream from renderPos, so the recording is the uninterrupted render. The missing record
-// folder of a fresh installation is made.
-TEST_F(Engine, RecordingMakesItsFolderAndHoldsEveryRenderedBuffer) {
-    addNote(1000, 300000);
-    synth->sync();
-    record("Song/new/plain.WAV");
-    synth->start();
-    for (int i = 0; i < 3; ++i) {
-        device.returnOldest();
-        synth->play();
+    for (const auto& [volume, balance, left, right] :
+         {std::tuple{1.0L, 1.0L, 32, 32}, {1.0L, 0.0L, 64, 0}, {10 * 0.1L, 75 * 0.02L, 16, 48}}) {
+        synth->changeVolume(volume, balance);
+        EXPECT_EQ(synth->leftMul, left);
+        EXPECT_EQ(synth->rightMul, right);
     }
-    synth->stop();
-    // The note ends in the fourth buffer: no fifth one is rendered.
-    EXPECT_EQ(recorded().size(), 44u + 4 * kBufferBytes);
 }
 
-TEST_F(Engine, DeviceWriteFailureStopsQueueing) {
-    addNote(10, 20);
-    synth->sync();
-    device.failWrites = true;
-    synth->start();
-    EXPECT_TRUE(synth->deviceError);
-    EXPECT_EQ(synth->nextBuffer, 1);
-    EXPECT_EQ(synth->renderPos, kBufferBytes); // rendered, but not queued
-}
-
+// Three buffers at the start, then one per returned buffer while voices sound; the end comes
+// with the return of the last rendered buffer.
 TEST_F(Engine, OneBufferPerReturnedBufferUntilTheSongEnds) {
     addNote(4 * 88200, 4 * 88200 + 100); // the note sounds in the fifth buffer
+    addNote(10, 20);
     synth->sync();
     synth->start();
     EXPECT_EQ(device.queued(), 3u);
+    EXPECT_EQ(synth->nextBuffer, 4);
+    EXPECT_EQ(leftAt(1, 11), kFullLevel);
     int returns = 0;
-    while (device.returnOldest()) {
+    while (last != TStreamStep::ended && device.returnOldest())
         ++returns;
-        if (last == TStreamStep::ended)
-            break;
-    }
     // Buffers 4 and 5 were rendered on the first two returns, buffer 6 no more: the voice left
-    // in buffer 5. The end comes with the return of buffer 5.
+    // in buffer 5.
     EXPECT_EQ(synth->renderPos, 5 * kBufferBytes);
     EXPECT_EQ(returns, 5);
-    EXPECT_EQ(last, TStreamStep::ended);
     EXPECT_EQ(returned, (std::vector<int>{1, 2, 3, 1, 2}));
-}
-
-TEST_F(Engine, TheEndWaitsForEveryRenderedBuffer) {
-    addNote(10, 10 + 100);
-    synth->sync();
-    synth->start();
-    ASSERT_EQ(synth->activeCount, 0);
-    device.returnOldest();
-    EXPECT_EQ(last, TStreamStep::playing);
-    device.returnOldest();
-    EXPECT_EQ(last, TStreamStep::playing);
-    device.returnOldest();
-    EXPECT_EQ(last, TStreamStep::ended);
 }
 
 TEST_F(Engine, StopTakesThePositionHeardAndStartContinuesAtRenderPos) {
@@ -241,33 +189,43 @@ TEST_F(Engine, StopTakesThePositionHeardAndStartContinuesAtRenderPos) {
     EXPECT_EQ(synth->heardPos(), 4 * kBufferBytes);
 }
 
-TEST_F(Engine, OpenAndPrepareFailuresLeaveTheDeviceClosed) {
-    synth.reset();
-    const auto make = [this] {
-        return std::make_unique<TSynth>(
-            device, [](int) {}, -1, *buffers);
-    };
-    device.failOpen = true;
-    auto a = make();
-    EXPECT_TRUE(a->deviceError);
-    EXPECT_FALSE(a->deviceOpen);
-    a.reset();
-    device.failOpen = false;
-    device.failPrepare = 3;
-    auto b = make();
-    EXPECT_TRUE(b->deviceError);
-    EXPECT_FALSE(b->deviceOpen);
-    EXPECT_FALSE(device.isOpen);
-    EXPECT_TRUE(device.data(1).empty()); // the prepared ones were unprepared again
-}
-
-TEST_F(Engine, WriteFailureWhileStreamingIsReportedByTheProtocol) {
-    addNote(10 * 88200, 10 * 88200 + 100);
+// The header's sizes are right after every buffer, so a recording cut short (the process
+// killed before a stop) is a valid WAV of what was written, and the stop changes nothing then.
+// The missing record folder of a fresh installation is made; one that cannot be made is
+// reported and playback goes on.
+TEST_F(Engine, ARecordingHoldsTheHeaderAndEveryRenderedBuffer) {
+    addNote(10, 20);
+    addNote(1000, 300000);
     synth->sync();
+    record("Song/new/song.WAV");
     synth->start();
-    device.failWrites = true;
-    device.returnOldest();
-    EXPECT_EQ(last, TStreamStep::deviceFailed);
+    const std::string bytes = recorded();
+    ASSERT_EQ(bytes.size(), 44u + 3 * 352800u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(le32(bytes, 4), 1058436u);
+    EXPECT_EQ(le32(bytes, 40), 1058400u);
+    EXPECT_EQ(static_cast<std::int16_t>(le32(bytes, 44 + 4 * 11)), kFullLevel);
+    for (int i = 0; i < 3; ++i) {
+        device.returnOldest();
+        synth->play();
+    }
+    const std::string all = recorded();
+    EXPECT_EQ(all.size(), 44u + 4 * kBufferBytes); // the note ends in the fourth buffer
+    EXPECT_EQ(le32(all, 40), 4u * kBufferBytes);
+    synth->stop();
+    EXPECT_EQ(recorded(), all);
+
+    std::vector<std::string> messages;
+    makeEngine();
+    addNote(10, 20);
+    synth->sync();
+    synth->recordFileName = "/dev/null/song.WAV";
+    synth->recording = true;
+    synth->recorder.onError = [&](const std::string& m) { messages.push_back(m); };
+    synth->start();
+    EXPECT_EQ(device.queued(), 3u);
+    EXPECT_TRUE(synth->recorder.failed());
+    EXPECT_EQ(messages, std::vector<std::string>{"Can't record to /dev/null/song.WAV"});
 }
 
 TEST_F(Engine, PositionsPastTwoToTheThirtyOneDoNotOverflow) {
