@@ -4,6 +4,7 @@
 #include "app/paths.h"
 #include "support/fake_media_player.h"
 #include "support/fake_shell.h"
+#include "support/fake_view.h"
 #include "support/temp_dir.h"
 #include "synth/null_audio_output.h"
 
@@ -18,21 +19,9 @@
 namespace zb::app::test {
 
 using TFakeShell = zb::test::TFakeShell;
-
 using TFakeMediaPlayer = zb::test::TFakeMediaPlayer;
 
-// Every character is 6 pixels wide.
-class TFakeView final : public MainView {
-public:
-    int textWidth(const std::string& text) override { return 6 * static_cast<int>(text.size()); }
-    void repaint() override { ++repaints; }
-    void runPlaylistDialog(TmainForm&) override { ++playlistDialogs; }
-    void runOptionsDialog(TmainForm&) override { ++optionsDialogs; }
-    void showChannels(TmainForm&) override { ++channelWindows; }
-    void showLyrics(TmainForm&) override { ++lyricsWindows; }
-    int repaints = 0, playlistDialogs = 0, optionsDialogs = 0, channelWindows = 0,
-        lyricsWindows = 0;
-};
+using TFakeView = zb::test::TFakeView;
 
 // A player in a temporary home with the test patches, samples and songs, on the null device.
 class PlayerTest : public ::testing::Test {

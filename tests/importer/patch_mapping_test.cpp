@@ -3,33 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace zb::importer {
 namespace {
 
-TEST(PatchMapping, PanRunsFromFullLeftToFullRight) {
-    EXPECT_EQ(panpotOf(-500), 127);
-    EXPECT_EQ(panpotOf(0), 64);
-    EXPECT_EQ(panpotOf(500), 0);
-    EXPECT_EQ(panpotOf(-900), 127);
-}
-
-TEST(PatchMapping, BaseVolumeGivesTheWantedAmplitude) {
+// Pan from full left to full right; the base volume that gives the wanted amplitude, full left
+// putting everything into one channel at 1.41 times the centred per-channel level; the
+// vibrato depth following the key; key codes as the patch files name them.
+TEST(PatchMapping, PanVolumeVibratoAndKeyCodes) {
+    EXPECT_EQ((std::vector{panpotOf(-500), panpotOf(0), panpotOf(500), panpotOf(-900)}),
+              (std::vector{127, 64, 0, 127}));
     EXPECT_NEAR(referenceAmplitude(baseVolumeFor(0.1, 64)), 0.1, 0.0005);
     EXPECT_NEAR(referenceAmplitude(baseVolumeFor(0.01, 64)), 0.01, 0.00001);
-}
-
-TEST(PatchMapping, PannedLinesKeepThePowerOfACentredOne) {
-    // Full left puts everything into one channel: 1.41 times the centred per-channel level.
     const double centred = static_cast<double>(baseVolumeFor(0.1, 64));
     const double left = static_cast<double>(baseVolumeFor(0.1, 127));
     EXPECT_NEAR(left / centred, 127.0 * 63 / (64.0 * 63 * std::sqrt(2.0)), 0.001);
-}
-
-TEST(PatchMapping, VibratoDepthFollowsTheKey) {
-    EXPECT_EQ(modulationSensitivityFor(60, 60), 6);
-    EXPECT_EQ(modulationSensitivityFor(72, 60), 12);
-    EXPECT_EQ(modulationSensitivityFor(36, 60), 1);
+    EXPECT_EQ((std::vector{modulationSensitivityFor(60, 60), modulationSensitivityFor(72, 60),
+                           modulationSensitivityFor(36, 60)}),
+              (std::vector{6, 12, 1}));
+    EXPECT_EQ((std::vector{keyCode(60), keyCode(61), keyCode(0), keyCode(131)}),
+              (std::vector<std::string>{"C5", "C#5", "C0", "B10"}));
 }
 
 TEST(PatchMapping, SustainingEnvelopeDecaysToItsLevel) {
@@ -47,9 +42,7 @@ TEST(PatchMapping, DecayingEnvelopeFallsToSilenceWhereItIs30dBDown) {
     EXPECT_EQ(e.decayFactor, 0.25);
     EXPECT_EQ(e.decayLength, 1200);
     EXPECT_NEAR(e.sustainSlope, -0.25 / 1.8, 1e-9);
-}
-
-TEST(PatchMapping, ReleaseAlwaysFallsAndTakesAtLeast10ms) {
+    // A release always falls, and takes at least 10 ms.
     EXPECT_NEAR(mapEnvelope(0, 0, 0, 0, 0, 0.001).releaseSlope, -100, 1e-9);
 }
 
@@ -90,13 +83,6 @@ TEST(PatchMapping, DecayLastsThroughTheOnsetToTheLoop) {
     e = fitEnvelope(time, 1.0, 1000, 100.2);
     EXPECT_EQ(e.decayLength, 300);
     EXPECT_EQ(e.decayFactor, 0.5);
-}
-
-TEST(PatchMapping, KeyCodesNameKeysAsThePatchFilesDo) {
-    EXPECT_EQ(keyCode(60), "C5");
-    EXPECT_EQ(keyCode(61), "C#5");
-    EXPECT_EQ(keyCode(0), "C0");
-    EXPECT_EQ(keyCode(131), "B10");
 }
 
 } // namespace

@@ -19,32 +19,15 @@ constexpr std::array<std::string_view, 25> kReferenceFields = {
     "0",  "0",         "0",  "0",   "0",  "0", "1000", "-1", "-1", "16", "1", "22050"};
 
 // The error code of each field, indexed by field number (1-based; index 0 unused).
-constexpr std::array<TPrgError, 26> kFieldError = {prgOk,
-                                                   prgKeyRange,
-                                                   prgWavName,
-                                                   prgBaseKey,
-                                                   prgBaseVolume,
-                                                   prgPanpot,
-                                                   prgVelocitySensitivity,
-                                                   prgPressureSensitivity,
-                                                   prgExpressionSensitivity,
-                                                   prgReleaseSensitivity,
-                                                   prgPitchBendRange,
-                                                   prgModulationSensitivity,
-                                                   prgModulationRate,
-                                                   prgAttackFactor,
-                                                   prgDecayFactor,
-                                                   prgSustainSlope,
-                                                   prgReleaseSlope,
-                                                   prgAttackLength,
-                                                   prgDecayLength,
-                                                   prgStartPosition,
-                                                   prgEndPosition,
-                                                   prgLoopStart,
-                                                   prgLoopEnd,
-                                                   prgWavParameters,
-                                                   prgWavParameters,
-                                                   prgWavParameters};
+// clang-format off
+constexpr std::array<TPrgError, 26> kFieldError = {
+    prgOk, prgKeyRange, prgWavName, prgBaseKey, prgBaseVolume, prgPanpot,
+    prgVelocitySensitivity, prgPressureSensitivity, prgExpressionSensitivity,
+    prgReleaseSensitivity, prgPitchBendRange, prgModulationSensitivity, prgModulationRate,
+    prgAttackFactor, prgDecayFactor, prgSustainSlope, prgReleaseSlope, prgAttackLength,
+    prgDecayLength, prgStartPosition, prgEndPosition, prgLoopStart, prgLoopEnd,
+    prgWavParameters, prgWavParameters, prgWavParameters};
+// clang-format on
 
 // A patch line built from the reference fields with some of them replaced.
 class TLine {
@@ -283,15 +266,13 @@ TEST(PrgLine, ValuesAsRead) {
     EXPECT_EQ(entry({{21, "-2147483648"}}).loopStart, -1);
     EXPECT_EQ(entry({{21, "-$80000000"}}).loopStart, -1);
     EXPECT_EQ(entry({{21, "-3"}}).loopStart, -1);
-    TPrgEntry e = entry({{16, "1"}, {21, "10"}, {22, "-5"}});
-    EXPECT_EQ(e.loopStart, 10);
-    EXPECT_EQ(e.loopEnd, -1);
-    e = entry({{16, "-1"}, {21, "-3"}, {22, "0"}});
-    EXPECT_EQ(e.loopStart, -1);
-    EXPECT_EQ(e.loopEnd, 0);
-    e = entry({{16, "-0.1"}, {21, "0"}, {22, "1000"}});
-    EXPECT_EQ(e.loopStart, 0);
-    EXPECT_EQ(e.loopEnd, 1000);
+    const auto loop = [&](const char* slope, const char* start, const char* end) {
+        const TPrgEntry e = entry({{16, slope}, {21, start}, {22, end}});
+        return std::pair(e.loopStart, e.loopEnd);
+    };
+    EXPECT_EQ(loop("1", "10", "-5"), std::pair(10, -1));
+    EXPECT_EQ(loop("-1", "-3", "0"), std::pair(-1, 0));
+    EXPECT_EQ(loop("-0.1", "0", "1000"), std::pair(0, 1000));
 }
 
 TEST(PrgTable, RangesFillTheirKeysAndAKeyHoldsAtMostSixEntriesInFileOrder) {

@@ -5,6 +5,7 @@
 #include "app/shell.h"
 #include "support/fake_media_player.h"
 #include "support/fake_shell.h"
+#include "support/fake_view.h"
 #include "synth/null_audio_output.h"
 
 #include <QApplication>
@@ -26,18 +27,8 @@
 namespace zb::ui::test {
 
 using TFakeShell = zb::test::TFakeShell;
-
-class TFakeView final : public app::MainView {
-public:
-    int textWidth(const std::string& text) override { return 6 * static_cast<int>(text.size()); }
-    void repaint() override {}
-    void runPlaylistDialog(app::TmainForm&) override {}
-    void runOptionsDialog(app::TmainForm&) override {}
-    void showChannels(app::TmainForm&) override {}
-    void showLyrics(app::TmainForm&) override {}
-};
-
 using TFakeMediaPlayer = zb::test::TFakeMediaPlayer;
+using TFakeView = zb::test::TFakeView;
 
 // Acts on the modal dialog of type Dialog that exec() is about to run: the action runs from
 // the dialog's own event loop once the dialog is the active modal window. A dialog that does not
