@@ -11,23 +11,33 @@
 namespace zb::ui {
 
 QtMediaPlayer::QtMediaPlayer() {
-    player.setAudioOutput(&output);
-    QObject::connect(&player, &QMediaPlayer::errorOccurred, this,
-                     [this](QMediaPlayer::Error error, const QString&) {
-                         if (error != QMediaPlayer::NoError)
-                             failed = true;
-                     });
-    QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, this,
-                     [this](QMediaPlayer::MediaStatus status) {
-                         if (status == QMediaPlayer::EndOfMedia)
-                             atEnd = true;
-                     });
     ticks.setInterval(kTickMs);
     QObject::connect(&ticks, &QTimer::timeout, this, [this] {
         if (onTick)
             onTick();
     });
-    QObject::connect(&player, &QMediaPlayer::playbackStateChanged, this,
+}
+
+QtMediaPlayer::~QtMediaPlayer() {
+    close();
+}
+
+// Each file gets a backend player of its own: the backend reports a file that does not load
+// late, at times while the next file is loading, and such an error must not fail the next file.
+void QtMediaPlayer::newBackend() {
+    player = std::make_unique<QMediaPlayer>();
+    player->setAudioOutput(&output);
+    QObject::connect(player.get(), &QMediaPlayer::errorOccurred, this,
+                     [this](QMediaPlayer::Error error, const QString&) {
+                         if (error != QMediaPlayer::NoError)
+                             failed = true;
+                     });
+    QObject::connect(player.get(), &QMediaPlayer::mediaStatusChanged, this,
+                     [this](QMediaPlayer::MediaStatus status) {
+                         if (status == QMediaPlayer::EndOfMedia)
+                             atEnd = true;
+                     });
+    QObject::connect(player.get(), &QMediaPlayer::playbackStateChanged, this,
                      [this](QMediaPlayer::PlaybackState state) {
                          if (state == QMediaPlayer::PlayingState)
                              ticks.start();
@@ -36,13 +46,13 @@ QtMediaPlayer::QtMediaPlayer() {
                      });
 }
 
-QtMediaPlayer::~QtMediaPlayer() {
-    player.stop();
-}
-
 void QtMediaPlayer::close() {
-    player.stop();
-    player.setSource(QUrl());
+    if (player != nullptr) {
+        player->stop();
+        QObject::disconnect(player.get(), nullptr, this, nullptr);
+        player.reset();
+    }
+    ticks.stop();
     opened = false;
     stoppedHere = false;
     failed = false;
@@ -62,9 +72,10 @@ void QtMediaPlayer::open() {
     const QString path = QFile::decodeName(QByteArray::fromStdString(file));
     if (!QFileInfo(path).isFile())
         return;
-    player.setSource(QUrl::fromLocalFile(path));
+    newBackend();
+    player->setSource(QUrl::fromLocalFile(path));
     auto settled = [this] {
-        const QMediaPlayer::MediaStatus status = player.mediaStatus();
+        const QMediaPlayer::MediaStatus status = player->mediaStatus();
         return failed || (status != QMediaPlayer::LoadingMedia && status != QMediaPlayer::NoMedia);
     };
     if (!settled()) {
@@ -74,15 +85,15 @@ void QtMediaPlayer::open() {
         QTimer timeout;
         timeout.setSingleShot(true);
         QObject::connect(&timeout, &QTimer::timeout, &loop, &QEventLoop::quit);
-        QObject::connect(&player, &QMediaPlayer::mediaStatusChanged, &loop, [&loop, &settled] {
+        QObject::connect(player.get(), &QMediaPlayer::mediaStatusChanged, &loop, [&loop, &settled] {
             if (settled())
                 loop.quit();
         });
-        QObject::connect(&player, &QMediaPlayer::errorOccurred, &loop, &QEventLoop::quit);
+        QObject::connect(player.get(), &QMediaPlayer::errorOccurred, &loop, &QEventLoop::quit);
         timeout.start(kOpenWaitMs);
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
-    if (failed || player.mediaStatus() == QMediaPlayer::InvalidMedia) {
+    if (failed || player->mediaStatus() == QMediaPlayer::InvalidMedia) {
         close();
         return;
     }
@@ -96,8 +107,8 @@ void QtMediaPlayer::play() {
         return;
     stoppedHere = false;
     atEnd = false;
-    startClock(player.position());
-    player.play();
+    startClock(player->position());
+    player->play();
 }
 
 void QtMediaPlayer::startClock(std::int64_t ms) {
@@ -108,18 +119,18 @@ void QtMediaPlayer::startClock(std::int64_t ms) {
 void QtMediaPlayer::pause() {
     if (!opened || stoppedHere)
         return;
-    if (player.playbackState() == QMediaPlayer::PausedState) {
-        startClock(player.position());
-        player.play();
-    } else if (player.playbackState() == QMediaPlayer::PlayingState)
-        player.pause();
+    if (player->playbackState() == QMediaPlayer::PausedState) {
+        startClock(player->position());
+        player->play();
+    } else if (player->playbackState() == QMediaPlayer::PlayingState)
+        player->pause();
 }
 
 void QtMediaPlayer::stop() {
     if (!opened)
         return;
-    if (player.playbackState() == QMediaPlayer::PlayingState)
-        player.pause();
+    if (player->playbackState() == QMediaPlayer::PlayingState)
+        player->pause();
     stoppedHere = true;
 }
 
@@ -128,8 +139,8 @@ std::int64_t QtMediaPlayer::position() const {
         return 0;
     if (atEnd)
         return length();
-    const std::int64_t reported = player.position();
-    if (player.playbackState() != QMediaPlayer::PlayingState || stoppedHere || !clock.isValid())
+    const std::int64_t reported = player->position();
+    if (player->playbackState() != QMediaPlayer::PlayingState || stoppedHere || !clock.isValid())
         return reported;
     const std::int64_t byClock = clockFrom + clock.elapsed();
     return std::max(reported, std::min({byClock, reported + kPositionLeadMs, length()}));
@@ -140,23 +151,23 @@ void QtMediaPlayer::setPosition(std::int64_t ms) {
         return;
     atEnd = false;
     startClock(ms);
-    player.setPosition(ms);
+    player->setPosition(ms);
 }
 
 std::int64_t QtMediaPlayer::length() const {
-    return opened ? player.duration() : 0;
+    return opened ? player->duration() : 0;
 }
 
 app::TMediaMode QtMediaPlayer::mode() const {
     using app::TMediaMode;
-    if (!opened || failed || player.mediaStatus() == QMediaPlayer::InvalidMedia)
+    if (!opened || failed || player->mediaStatus() == QMediaPlayer::InvalidMedia)
         return TMediaMode::notReady;
     if (stoppedHere)
         return TMediaMode::stopped;
-    switch (player.playbackState()) {
+    switch (player->playbackState()) {
     case QMediaPlayer::PlayingState:
-        if (player.mediaStatus() == QMediaPlayer::BufferingMedia ||
-            player.mediaStatus() == QMediaPlayer::StalledMedia)
+        if (player->mediaStatus() == QMediaPlayer::BufferingMedia ||
+            player->mediaStatus() == QMediaPlayer::StalledMedia)
             return TMediaMode::seeking;
         return TMediaMode::playing;
     case QMediaPlayer::PausedState:
@@ -164,8 +175,8 @@ app::TMediaMode QtMediaPlayer::mode() const {
     case QMediaPlayer::StoppedState:
         break;
     }
-    return player.mediaStatus() == QMediaPlayer::LoadingMedia ? TMediaMode::open
-                                                              : TMediaMode::stopped;
+    return player->mediaStatus() == QMediaPlayer::LoadingMedia ? TMediaMode::open
+                                                               : TMediaMode::stopped;
 }
 
 } // namespace zb::ui

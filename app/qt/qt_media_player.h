@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 #include <string>
@@ -53,9 +54,10 @@ public:
 private:
     // Playing (again) from the backend's position, or from ms after a seek.
     void startClock(std::int64_t ms);
+    void newBackend();
 
     QAudioOutput output;
-    QMediaPlayer player;
+    std::unique_ptr<QMediaPlayer> player; // the open file's, or none
     std::string file;
     bool opened = false;
     bool stoppedHere = false;   // stopped by stop(): QMediaPlayer itself is paused

@@ -41,37 +41,28 @@ class TQtMediaPlayerTest final : public QObject {
     Q_OBJECT
 
 private slots:
-    void aMissingFileDoesNotOpen() {
-        zb::ui::QtMediaPlayer player;
-        player.setFileName("/nonexistent/zb-missing.wav");
-        player.open();
-        QVERIFY(!player.isOpen());
-        QCOMPARE(player.mode(), TMediaMode::notReady);
-        QCOMPARE(player.position(), std::int64_t{0});
-    }
-
-    void aFileThatIsNoSoundDoesNotOpen() {
+    // A missing file and one that is no sound do not open; a WAV file opens stopped at its
+    // start, also right after a file that failed (whose error the backend may report late).
+    void onlySoundFilesOpen() {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("not-a-sound.wav"));
-        QFile file(path);
+        const QString noise = dir.filePath(QStringLiteral("not-a-sound.wav"));
+        QFile file(noise);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(QByteArray(4096, 'x'));
         file.close();
         zb::ui::QtMediaPlayer player;
-        player.setFileName(path.toStdString());
-        player.open();
-        QVERIFY(!player.isOpen());
-        QCOMPARE(player.mode(), TMediaMode::notReady);
-    }
-
-    void aWavFileOpensStoppedAtItsStart() {
-        zb::ui::QtMediaPlayer player;
+        for (const QString& path : {QStringLiteral("/nonexistent/zb-missing.wav"), noise}) {
+            player.setFileName(path.toStdString());
+            player.open();
+            QVERIFY(!player.isOpen());
+            QCOMPARE(player.mode(), TMediaMode::notReady);
+            QCOMPARE(player.position(), std::int64_t{0});
+        }
         player.setFileName(ZB_TEST_DATA_DIR "/WAV/piano.wav");
         player.open();
         QVERIFY(player.isOpen());
         QCOMPARE(player.mode(), TMediaMode::stopped);
         QCOMPARE(player.position(), std::int64_t{0});
-        QCOMPARE(player.fileName(), std::string(ZB_TEST_DATA_DIR "/WAV/piano.wav"));
         player.close();
         QVERIFY(!player.isOpen());
     }
