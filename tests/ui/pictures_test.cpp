@@ -26,35 +26,24 @@ class TPicturesTest final : public QObject {
     Q_OBJECT
 
 private slots:
-    void digitsAndColonHaveTheirSizes() {
-        for (int value = 0; value <= 9; ++value)
-            QCOMPARE(zb::ui::digitPicture(value).size(), QSize(17, 25));
-        QCOMPARE(zb::ui::colonPicture().size(), QSize(5, 25));
-    }
-
-    void tenDifferentDigitsOnBlack() {
+    // Ten different digits on black, eight lighting the most segments and one the fewest; a
+    // colon of two dots.
+    void digitsAndColonAreDrawnToTheirSizes() {
         QList<QImage> seen;
-        for (int value = 0; value <= 9; ++value) {
-            const QImage image = digit(value);
-            QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black));
-            QCOMPARE(image.pixelColor(16, 24), QColor(Qt::black));
-            QVERIFY(!seen.contains(image));
-            seen << image;
-        }
-    }
-
-    void eightLightsMostSegmentsAndOneFewest() {
         const int eight = litPixels(digit(8));
         const int one = litPixels(digit(1));
         QVERIFY(one > 0);
         for (int value = 0; value <= 9; ++value) {
-            QVERIFY(litPixels(digit(value)) <= eight);
-            QVERIFY(litPixels(digit(value)) >= one);
+            const QImage image = digit(value);
+            QCOMPARE(image.size(), QSize(17, 25));
+            QCOMPARE(image.pixelColor(0, 0), QColor(Qt::black));
+            QCOMPARE(image.pixelColor(16, 24), QColor(Qt::black));
+            QVERIFY(!seen.contains(image));
+            QVERIFY(litPixels(image) <= eight && litPixels(image) >= one);
+            seen << image;
         }
-    }
-
-    void colonShowsTwoDots() {
         const QImage colon = zb::ui::colonPicture().toImage();
+        QCOMPARE(colon.size(), QSize(5, 25));
         QCOMPARE(colon.pixelColor(2, 8), zb::ui::displayLit());
         QCOMPARE(colon.pixelColor(2, 16), zb::ui::displayLit());
         QCOMPARE(colon.pixelColor(2, 12), QColor(Qt::black));
