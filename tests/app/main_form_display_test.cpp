@@ -123,6 +123,9 @@ TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {
     for (int i = 0; i < 5; ++i)
         form->backwardBtnClick();
     EXPECT_EQ(media.position(), 0); // not before the start
+    form->seekTo(0.25);
+    EXPECT_EQ(media.position(), 7500);
+    EXPECT_EQ(form->display.positionGauge, 25);
     for (int i = 0; i < 11; ++i)
         form->forwardBtnClick();
     EXPECT_EQ(media.position(), 30000);
@@ -134,15 +137,6 @@ TEST_F(PlayerTest, WavEntriesPlayThroughTheMediaPlayer) {
     EXPECT_FALSE(shell.timer);
     EXPECT_EQ(form->current, 2);
     EXPECT_NE(form->synth(), nullptr);
-}
-
-TEST_F(PlayerTest, SeekingAWavMovesTheMediaPlayer) {
-    home.write("WAV/voice.wav", "RIFF");
-    startWith({path("WAV/voice.wav")});
-    form->playBtnClick();
-    form->seekTo(0.25);
-    EXPECT_EQ(media.position(), 7500);
-    EXPECT_EQ(form->display.positionGauge, 25);
 }
 
 TEST_F(PlayerTest, WavIntroStopsAfterTenSecondsAndAdvancesOnlyWithRepeatOrShuffle) {
@@ -198,7 +192,13 @@ TEST_F(PlayerTest, DroppedSongsAreAppended) {
     EXPECT_EQ(form->display[TControl::track2Btn].hint, "Track [2]: /x/c.wav");
 }
 
+// The banner scrolls through the caption, unless a "No banners!" file says otherwise.
 TEST_F(PlayerTest, TheBannerScrollsThroughTheCaption) {
+    home.write("No banners!", "");
+    start();
+    EXPECT_FALSE(shell.bannerTimer);
+    form->FormClose();
+    std::filesystem::remove(path("No banners!"));
     shell.dice = {4};
     start();
     EXPECT_TRUE(shell.bannerTimer);
@@ -216,12 +216,6 @@ TEST_F(PlayerTest, TheBannerScrollsThroughTheCaption) {
     form->bannerTimerTimer();
     EXPECT_EQ(form->display.caption, "Zorbel II");
     EXPECT_EQ(shell.bannerInterval, 60000);
-}
-
-TEST_F(PlayerTest, NoBannersFileKeepsTheCaptionStill) {
-    home.write("No banners!", "");
-    start();
-    EXPECT_FALSE(shell.bannerTimer);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "support/fake_media_player.h"
 #include "support/fake_shell.h"
 #include "support/fake_view.h"
+#include "support/player_home.h"
 #include "support/temp_dir.h"
 #include "synth/null_audio_output.h"
 
@@ -27,16 +28,8 @@ using TFakeView = zb::test::TFakeView;
 class PlayerTest : public ::testing::Test {
 protected:
     PlayerTest() {
-        namespace fs = std::filesystem;
         ::setenv("ZORBEL_HOME", home.str().c_str(), 1);
-        const fs::path data = ZB_TEST_DATA_DIR;
-        for (const char* dir : {"PRG", "WAV"})
-            fs::copy(data / dir, home.path() / dir, fs::copy_options::recursive);
-        for (const char* dir : {"MID", "Song", "ZbL"})
-            fs::create_directory(home.path() / dir);
-        for (const char* song :
-             {"three-notes.mid", "little-tune.mid", "no-notes.mid", "lyrics.kar"})
-            fs::copy_file(data / "songs" / song, home.path() / "MID" / song);
+        zb::test::fillPlayerHome(home.path());
     }
     ~PlayerTest() override {
         if (form)

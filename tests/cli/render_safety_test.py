@@ -3,12 +3,14 @@ render, a full disk and a write fault. Usage: render_safety_test.py ZORBEL_CLI T
 import os
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "model"))
+from random_song import chunk, header, vlq  # noqa: E402
 
 CLI, DATA = sys.argv[1], sys.argv[2]
 SONG = os.path.join(DATA, "songs", "three-notes.mid")
@@ -23,16 +25,9 @@ def read(path, mode="rb"):
 
 def long_song(path, minutes):
     """One note held for the given minutes (480 ticks a quarter at 120 bpm: 960 a second)."""
-    ticks = minutes * 60 * 960
-    delta = bytearray([ticks & 0x7F])
-    ticks >>= 7
-    while ticks:
-        delta.insert(0, 0x80 | (ticks & 0x7F))
-        ticks >>= 7
-    track = b"\x00\x90\x3c\x64" + bytes(delta) + b"\x80\x3c\x00\x00\xff\x2f\x00"
+    track = b"\x00\x90\x3c\x64" + vlq(minutes * 60 * 960) + b"\x80\x3c\x00\x00\xff\x2f\x00"
     with open(path, "wb") as f:
-        f.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480))
-        f.write(b"MTrk" + struct.pack(">I", len(track)) + track)
+        f.write(header(0, 1, 480) + chunk(track))
 
 
 class RenderSafety(unittest.TestCase):

@@ -4,6 +4,7 @@
 #include "app/qt/main_window.h"
 #include "app/qt/pictures.h"
 #include "app/settings.h"
+#include "support/player_home.h"
 #include "synth/config.h"
 #include "synth/null_audio_output.h"
 #include "ui_fakes.h"
@@ -70,17 +71,9 @@ private:
 };
 
 void TMainWindowTest::init() {
-    namespace fs = std::filesystem;
     home = std::make_unique<QTemporaryDir>();
     QVERIFY(home->isValid());
-    const fs::path root = home->path().toStdString();
-    const fs::path data = ZB_TEST_DATA_DIR;
-    for (const char* dir : {"PRG", "WAV"})
-        fs::copy(data / dir, root / dir, fs::copy_options::recursive);
-    for (const char* dir : {"MID", "Song", "ZbL"})
-        fs::create_directory(root / dir);
-    for (const char* name : {"three-notes.mid", "little-tune.mid", "lyrics.kar"})
-        fs::copy_file(data / "songs" / name, root / "MID" / name);
+    zb::test::fillPlayerHome(home->path().toStdString());
     qputenv("ZORBEL_HOME", home->path().toUtf8());
     shell = std::make_unique<zb::ui::test::TFakeShell>();
     media = std::make_unique<zb::ui::test::TFakeMediaPlayer>();
