@@ -99,9 +99,11 @@ TEST_F(PlayerTest, SettingsRoundTripThroughTheIniFile) {
 
 TEST_F(PlayerTest, SequenceModeAndSavedPlaylistComeBack) {
     home.write("ZbL/x.ZbL", midi("three-notes.mid") + "\r\n" + midi("little-tune.mid") + "\r\n");
-    home.write("ZB.INI",
-               "[PlayControl]\nSequenceMode=2\nPlaylist=" + path("ZbL/x.ZbL") + "\nTrack=2\n");
+    home.write("ZB.INI", "[PlayControl]\nSequenceMode=2\nPlaylist=" + path("ZbL/x.ZbL") +
+                             "\nTrack=2\nVolume=150\nBalance=-5\n");
     start();
+    EXPECT_EQ(form->display.volumePosition, 99); // the counters' ends
+    EXPECT_EQ(form->display.balancePosition, 0);
     EXPECT_TRUE(form->display.isDown(TControl::shuffleBtn));
     EXPECT_EQ(form->current, 2);
     EXPECT_EQ(form->playList.fileName, path("ZbL/x.ZbL"));

@@ -221,6 +221,7 @@ TEST_F(PlayerTest, SkipAndTrackSelectionUnloadAndNeverPlay) {
     form->playBtnClick();
     form->FormKeyUp('W');
     EXPECT_EQ(form->current, 2);
+    EXPECT_TRUE(form->display.isEnabled(TControl::skipBackBtn));
     EXPECT_EQ(form->synth(), nullptr);
     EXPECT_TRUE(form->stopped);
     EXPECT_TRUE(form->display.isDown(TControl::track2Btn));
