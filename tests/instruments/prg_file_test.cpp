@@ -111,7 +111,8 @@ TEST(PrgFile, EachFileGivesItsCodeAndLine) {
         std::string text; // no file at all when "-"
         TPrgError error;
         int line;
-        std::vector<int> entries; // of keys 60 and 62 afterwards
+        std::vector<int> entries;   // of keys 60 and 62 afterwards
+        std::size_t nameLength = 5; // of key 60's first sample name, where it has one
     };
     const std::vector<TCase> cases = {
         {"# strings\r\n" + validLine("C5-D5", "a.wav") + "\r\n" + validLine("C5", "b.wav"),
@@ -131,7 +132,7 @@ TEST(PrgFile, EachFileGivesItsCodeAndLine) {
          1,
          {0, 0}},
         {validLine("C5", "a.wav") + "\r\n\x1a" + "garbage\r\n", prgOk, 0, {1, 0}},
-        {"\r" + validLine("C5", longName) + "\r", prgOk, 0, {1, 0}},
+        {"\r" + validLine("C5", longName) + "\r", prgOk, 0, {1, 0}, longName.size()},
     };
     test::TTempDir dir;
     for (const auto& c : cases) {
@@ -145,7 +146,7 @@ TEST(PrgFile, EachFileGivesItsCodeAndLine) {
         EXPECT_EQ(table->entryCount[0], c.error == prgNotFound ? 1 : 0);
         EXPECT_EQ((std::vector<int>{table->entryCount[60], table->entryCount[62]}), c.entries);
         if (c.entries[0] > 0) {
-            EXPECT_EQ(table->entry(60, 0).wavName.size(), c.text[0] == '\r' ? longName.size() : 5);
+            EXPECT_EQ(table->entry(60, 0).wavName.size(), c.nameLength);
         }
     }
     auto table = emptyTable();
