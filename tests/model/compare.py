@@ -20,6 +20,7 @@ import json
 import math
 import multiprocessing
 import os
+import re
 import shlex
 import shutil
 import subprocess
@@ -54,62 +55,34 @@ def reals_equal(a: float, b: float) -> bool:
     return diff <= ABS_TOL or diff <= REL_TOL * max(abs(a), abs(b))
 
 
-def is_int(v) -> bool:
-    return isinstance(v, int) and not isinstance(v, bool)
-
-
 def is_number(v) -> bool:
-    return (isinstance(v, (int, float))) and not isinstance(v, bool)
+    return isinstance(v, (int, float)) and not isinstance(v, bool)
 
 
 def first_difference(model, cpp, path="$", real=False):
-    """Returns (path, model value, C++ value) of the first difference, or None."""
+    """Returns (path, model value, C++ value) of the first difference, or None. Reals (the
+    named fields and an event record's factors) are equal within the tolerance; everything
+    else must have the same type and value."""
     if real:
-        if not (is_number(model) and is_number(cpp)):
-            return path, model, cpp
-        return None if reals_equal(float(model), float(cpp)) else (path, model, cpp)
-    if isinstance(model, dict):
-        if not isinstance(cpp, dict):
-            return path, model, cpp
+        same = is_number(model) and is_number(cpp) and reals_equal(float(model), float(cpp))
+        return None if same else (path, model, cpp)
+    if isinstance(model, dict) and isinstance(cpp, dict):
         for k in model:
             if k not in cpp:
                 return path + "." + k, model[k], "<missing>"
             d = first_difference(model[k], cpp[k], path + "." + k, k in REAL_FIELDS)
             if d:
                 return d
-        for k in cpp:
-            if k not in model:
-                return path + "." + k, "<missing>", cpp[k]
-        return None
-    if isinstance(model, list):
-        if not isinstance(cpp, list):
-            return path, model, cpp
-        events = path.endswith(".events")
+        extra = next((k for k in cpp if k not in model), None)
+        return None if extra is None else (path + "." + extra, "<missing>", cpp[extra])
+    if isinstance(model, list) and isinstance(cpp, list):
+        event = re.search(r"\.events\[\d+\]$", path) is not None  # kind, time, value, factors
         for i, (m, c) in enumerate(zip(model, cpp)):
-            if events:
-                d = first_difference_event(m, c, "%s[%d]" % (path, i))
-            else:
-                d = first_difference(m, c, "%s[%d]" % (path, i))
+            d = first_difference(m, c, "%s[%d]" % (path, i), event and i >= 3)
             if d:
                 return d
-        if len(model) != len(cpp):
-            return path + ".length", len(model), len(cpp)
-        return None
-    if isinstance(model, bool) or isinstance(cpp, bool):
-        return None if (type(model) is type(cpp) and model == cpp) else (path, model, cpp)
-    if is_int(model):
-        return None if (is_int(cpp) and model == cpp) else (path, model, cpp)
+        return None if len(model) == len(cpp) else (path + ".length", len(model), len(cpp))
     return None if (type(model) is type(cpp) and model == cpp) else (path, model, cpp)
-
-
-def first_difference_event(m, c, path):
-    if not isinstance(c, list) or len(c) != len(m):
-        return path, m, c
-    for j, (a, b) in enumerate(zip(m, c)):
-        d = first_difference(a, b, "%s[%d]" % (path, j), real=j >= 3)
-        if d:
-            return d
-    return None
 
 
 def run_cli(cli, opts, legacy):

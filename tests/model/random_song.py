@@ -35,32 +35,20 @@ ODD_RATES = [8000, 48000, 100000, 1, 7, 96000, 22051]
 # ---------------------------------------------------------------------------
 
 def vlq(n: int) -> bytes:
+    """The variable-length quantity of the low 32 bits of n, at most five bytes."""
     n &= 0xFFFFFFFF
     out = [n & 0x7F]
-    n >>= 7
-    while n:
+    while n := n >> 7:
         out.append(0x80 | (n & 0x7F))
-        n >>= 7
-    if len(out) > 5:
-        out = out[:5]
-    return bytes(reversed(out))
-
-
-def be16(v: int) -> bytes:
-    return bytes([(v >> 8) & 0xFF, v & 0xFF])
-
-
-def be32(v: int) -> bytes:
-    v &= 0xFFFFFFFF
-    return bytes([(v >> 24) & 0xFF, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF])
+    return bytes(reversed(out[:5]))
 
 
 def header(fmt: int, ntracks: int, division: int, length: int = 6) -> bytes:
-    return b"MThd" + be32(length) + be16(fmt) + be16(ntracks) + be16(division & 0xFFFF)
+    return b"MThd" + struct.pack(">IHHH", length, fmt, ntracks, division & 0xFFFF)
 
 
 def chunk(body: bytes, length=None, kind=b"MTrk") -> bytes:
-    return kind + be32(len(body) if length is None else length) + body
+    return kind + struct.pack(">I", (len(body) if length is None else length) & 0xFFFFFFFF) + body
 
 
 class TrackBuilder:
@@ -76,32 +64,21 @@ class TrackBuilder:
         self.events.append((max(0, tick), self.order, bytes(data)))
         self.order += 1
 
-    def serialise(self, end_tick=None, eot=True, shuffle_same_tick=True) -> bytes:
+    def serialise(self, end_tick=None, shuffle_same_tick=True) -> bytes:
+        """Events at the same tick are shuffled now and then; an end of track closes it."""
         rng = self.rng
-        if shuffle_same_tick:
-            evs = sorted(self.events, key=lambda e: (e[0], rng.random() if rng.random() < 0.3 else 0,
-                                                     e[1]))
-        else:
-            evs = sorted(self.events, key=lambda e: (e[0], e[1]))
+        shuffle = (lambda: rng.random() if rng.random() < 0.3 else 0) if shuffle_same_tick else int
+        evs = sorted(self.events, key=lambda e: (e[0], shuffle(), e[1]))
         out = bytearray()
-        last = 0
-        running = None
+        last, running = 0, None
         for tick, _, data in evs:
-            out += vlq(tick - last)
-            last = tick
             st = data[0]
-            if st < 0xF0:
-                if running == st and rng.random() < self.running_prob:
-                    out += data[1:]
-                else:
-                    out += data
-                running = st
-            else:
-                out += data
-        if eot:
-            t = max(last, end_tick if end_tick is not None else last)
-            out += vlq(t - last) + b"\xff\x2f\x00"
-        return bytes(out)
+            short = st < 0xF0 and running == st and rng.random() < self.running_prob
+            out += vlq(tick - last) + (data[1:] if short else data)
+            last = tick
+            running = st if st < 0xF0 else running
+        t = max(last, end_tick if end_tick is not None else last)
+        return bytes(out + vlq(t - last) + b"\xff\x2f\x00")
 
 
 # ---------------------------------------------------------------------------
@@ -522,61 +499,53 @@ def generate(seed: int, out_dir: str) -> dict:
 
 
 def break_midi(rng, hdr, bodies, fmt, ntracks, division) -> bytes:
-    good = hdr + b"".join(chunk(b) for b in bodies)
+    tracks = b"".join(chunk(b) for b in bodies)
+    rest = b"".join(chunk(b) for b in bodies[1:])
+
+    def first(body):  # the first track replaced
+        return hdr + chunk(body) + rest
+
     k = rng.randrange(19)
     if k == 0:
+        good = hdr + tracks
         return good[:rng.randint(0, len(good) - 1)]
     if k == 1:
         i = rng.randrange(len(bodies))
-        parts = [chunk(b, len(b) + (rng.choice([-3, -1, 1, 2, 50]) if j == i else 0))
-                 for j, b in enumerate(bodies)]
-        return hdr + b"".join(parts)
-    if k == 2:
-        return header(0, 2, division) + b"".join(chunk(b) for b in bodies)
-    if k == 3:
-        return header(fmt, ntracks, division, 7) + b"".join(chunk(b) for b in bodies)
-    if k == 4:
-        return header(1, ntracks + 1, division) + b"".join(chunk(b) for b in bodies)
+        return hdr + b"".join(chunk(b, len(b) + (rng.choice([-3, -1, 1, 2, 50]) if j == i else 0))
+                              for j, b in enumerate(bodies))
+    headers = {2: header(0, 2, division), 3: header(fmt, ntracks, division, 7),
+               4: header(1, ntracks + 1, division), 15: header(2, ntracks, division),
+               16: header(1, 0, division)}
+    if k in headers:  # a header that does not fit the tracks or the format
+        return headers[k] + tracks
     if k == 5:
-        body = bodies[0] + b"\x00\x90\x3c\x40"
-        return hdr + chunk(body) + b"".join(chunk(b) for b in bodies[1:])
+        return first(bodies[0] + b"\x00\x90\x3c\x40")
     if k == 6:
         # no end-of-track event: notes run to the chunk's end
-        body = bodies[-1][:-4]
-        return hdr + b"".join(chunk(b) for b in bodies[:-1]) + chunk(body)
+        return hdr + b"".join(chunk(b) for b in bodies[:-1]) + chunk(bodies[-1][:-4])
     if k == 7:
         b0 = bodies[0]
         pos = rng.randrange(len(b0) - 3)
-        return hdr + chunk(b0[:pos] + b"\x00" + bytes([rng.choice([0xF4, 0xF9, 0xF1, 0xFD])])
-                           + b0[pos:]) + b"".join(chunk(b) for b in bodies[1:])
+        return first(b0[:pos] + b"\x00" + bytes([rng.choice([0xF4, 0xF9, 0xF1, 0xFD])]) + b0[pos:])
     if k == 8:
-        body = b"\x00\xfe" + b"\x3c" + bodies[0]
-        return hdr + chunk(body) + b"".join(chunk(b) for b in bodies[1:])
+        return first(b"\x00\xfe\x3c" + bodies[0])
     if k == 9:
-        body = b"\x00\x90" + bytes([rng.choice([0x80, 0x85, 0xFF])]) + b"\x40\x10\x80\x3c\x40" \
-            + bodies[0]
-        return hdr + chunk(body) + b"".join(chunk(b) for b in bodies[1:])
+        return first(b"\x00\x90" + bytes([rng.choice([0x80, 0x85, 0xFF])]) + b"\x40\x10\x80\x3c\x40"
+                     + bodies[0])
     if k == 10:
-        body = bytes([0x8F, 0xFF, 0xFF, 0xFF, 0x7F]) + b"\xff\x2f\x00"
-        return hdr + chunk(body) + b"".join(chunk(b) for b in bodies[1:])
+        return first(bytes([0x8F, 0xFF, 0xFF, 0xFF, 0x7F]) + b"\xff\x2f\x00")
     if k == 11:
-        body = b"\x00\x90\x3c\x40" + rng.choice([b"\x10\xf0\x86\x8d\x20", b"\x10\xff\x01\x86\x8d\x20"]) \
-            + bodies[0]
-        return hdr + chunk(body) + b"".join(chunk(b) for b in bodies[1:])
+        return first(b"\x00\x90\x3c\x40"
+                     + rng.choice([b"\x10\xf0\x86\x8d\x20", b"\x10\xff\x01\x86\x8d\x20"]) + bodies[0])
     if k == 12:
-        return hdr + chunk(bodies[0], kind=b"MTrx") + b"".join(chunk(b) for b in bodies[1:])
+        return hdr + chunk(bodies[0], kind=b"MTrx") + rest
     if k == 13:
         # a long song: division 1, slowest tempo
         body = b"\x00\xff\x51\x03\xff\xff\xff\x00\xc0\x00" + vlq(rng.choice([1000, 1440, 1451, 1452, 3000])) \
             + b"\x90\x3c\x40\x10\x80\x3c\x40\x00\xff\x2f\x00"
         return header(0, 1, 1) + chunk(body)
     if k == 14:
-        return header(fmt, ntracks, rng.choice([0, -(25 << 8), -(30 << 8)])) + \
-            b"".join(chunk(b) for b in bodies)
-    if k == 15:
-        return header(2, ntracks, division) + b"".join(chunk(b) for b in bodies)
-    if k == 16:
-        return header(1, 0, division) + b"".join(chunk(b) for b in bodies)
+        return header(fmt, ntracks, rng.choice([0, -(25 << 8), -(30 << 8)])) + tracks
     if k == 17:
         # data bytes above 127 where a key, velocity or value stands
         b0 = bytearray(bodies[0])
@@ -584,8 +553,7 @@ def break_midi(rng, hdr, bodies, fmt, ntracks, division) -> bytes:
             i = rng.randrange(len(b0))
             if b0[i] < 0x80 and i > 0 and (b0[i - 1] & 0xF0) in (0x90, 0xB0, 0xE0, 0xD0, 0xA0):
                 b0[i] |= 0x80 if rng.random() < 0.5 else 0
-        body = b"\x00\xb0\x07\xc8\x00\xe0\xff\xff\x00\x90\x3c\xf0\x20\x80\x3c\x40" + bytes(b0)
-        return hdr + chunk(body) + b"".join(chunk(b) for b in bodies[1:])
+        return first(b"\x00\xb0\x07\xc8\x00\xe0\xff\xff\x00\x90\x3c\xf0\x20\x80\x3c\x40" + bytes(b0))
     # a chunk whose declared length is larger than the rest of the file
     return hdr + b"".join(chunk(b) for b in bodies[:-1]) + chunk(bodies[-1], 0x7FFFFFF0)
 
@@ -610,34 +578,23 @@ def _waveform(rng: random.Random, n: int, bits: int):
     kind = rng.choice(["sine", "sine", "saw", "square", "noise", "full", "ramp", "mixed"])
     period = rng.choice([2, 3, 7, 20, 50, 100, 251, rng.randint(2, 400)])
     amp = rng.choice([1.0, 0.9, 0.5, 0.1, 0.01, 1.0])
-    out = []
-    for i in range(n):
-        if kind == "sine":
-            x = math.sin(2 * math.pi * i / period)
-        elif kind == "saw":
-            x = ((i % period) / period) * 2 - 1
-        elif kind == "square":
-            x = 1.0 if (i // max(1, period // 2)) % 2 == 0 else -1.0
-        elif kind == "noise":
-            x = rng.uniform(-1, 1)
-        elif kind == "full":
-            x = rng.choice([-1.0, 1.0, -1.0, 0.99, -0.99, 0.0])
-        elif kind == "ramp":
-            x = (i / max(1, n - 1)) * 2 - 1
-        else:
-            x = 0.6 * math.sin(2 * math.pi * i / period) + 0.4 * rng.uniform(-1, 1)
-        x *= amp
-        if bits == 16:
-            v = int(round(x * 32767.5 - 0.5))
-            out.append(max(-32768, min(32767, v)))
-        else:
-            v = int(round(x * 127.5 + 127.5))
-            out.append(max(0, min(255, v)))
+    shape = {
+        "sine": lambda i: math.sin(2 * math.pi * i / period),
+        "saw": lambda i: ((i % period) / period) * 2 - 1,
+        "square": lambda i: 1.0 if (i // max(1, period // 2)) % 2 == 0 else -1.0,
+        "noise": lambda i: rng.uniform(-1, 1),
+        "full": lambda i: rng.choice([-1.0, 1.0, -1.0, 0.99, -0.99, 0.0]),
+        "ramp": lambda i: (i / max(1, n - 1)) * 2 - 1,
+        "mixed": lambda i: 0.6 * math.sin(2 * math.pi * i / period) + 0.4 * rng.uniform(-1, 1),
+    }[kind]
+    lo, hi = (-32768, 32767) if bits == 16 else (0, 255)
+    scale, offset = (32767.5, -0.5) if bits == 16 else (127.5, 127.5)
+    out = [max(lo, min(hi, int(round(shape(i) * amp * scale + offset)))) for i in range(n)]
     # extremes now and then
     if n and rng.random() < 0.3:
         for _ in range(rng.randint(1, 4)):
             j = rng.randrange(n)
-            out[j] = (-32768 if bits == 16 else 0) if rng.random() < 0.5 else (32767 if bits == 16 else 255)
+            out[j] = lo if rng.random() < 0.5 else hi
     return out
 
 
@@ -649,16 +606,10 @@ def _chunk(cid: bytes, body: bytes, stated_len=None) -> bytes:
 
 def make_wav(rng: random.Random, bits: int, channels: int, rate: int, frames: int,
              fail_kind=None) -> bytes:
-    vals = []
-    for ch in range(channels):
-        vals.append(_waveform(rng, frames, bits))
-    data = bytearray()
-    for i in range(frames):
-        for ch in range(channels):
-            if bits == 16:
-                data += struct.pack("<h", vals[ch][i])
-            else:
-                data.append(vals[ch][i])
+    vals = [_waveform(rng, frames, bits) for _ in range(channels)]
+    frame_values = [v[i] for i in range(frames) for v in vals]
+    data = bytearray(struct.pack("<%dh" % len(frame_values), *frame_values) if bits == 16
+                     else bytes(frame_values))
     if bits == 16 and rng.random() < 0.05:
         data.append(rng.randrange(256))  # a half sample at the end
     if channels == 2 and rng.random() < 0.05:
@@ -742,24 +693,17 @@ def gen_wavs(rng: random.Random, case_dir: str, fail: bool):
         # names: plain, no extension, mixed case on disk, a directory part
         style = rng.choice(["plain", "plain", "noext", "case", "subdir", "updir", "abs", "space"])
         base = "s%d" % i
-        if style == "plain":
-            fname, ref = os.path.join("WAV", base + ".wav"), base + ".wav"
-        elif style == "noext":
-            fname, ref = os.path.join("WAV", base + rng.choice([".WAV", ".wav"])), base
-        elif style == "case":
-            fname, ref = os.path.join("WAV", "Smp%d.Wav" % i), "smp%d.WAV" % i
-        elif style == "subdir":
-            fname, ref = os.path.join("PRG", "sub", base + ".wav"), "sub\\" + base + ".wav"
-        elif style == "updir":
-            fname, ref = os.path.join("W2", base + ".wav"), "../W2/" + base + ".wav"
-        elif style == "abs":
-            fname = os.path.join("W3", base + ".wav")
-            ref = os.path.join(os.path.abspath(case_dir), fname)
-        else:
-            fname, ref = os.path.join("WAV", "my s%d.wav" % i), "my s%d.wav" % i
-        fail_kind = None
-        if i == fail_index:
-            fail_kind = rng.choice(FAIL_KINDS)
+        fname, ref = {
+            "plain": lambda: (os.path.join("WAV", base + ".wav"), base + ".wav"),
+            "noext": lambda: (os.path.join("WAV", base + rng.choice([".WAV", ".wav"])), base),
+            "case": lambda: (os.path.join("WAV", "Smp%d.Wav" % i), "smp%d.WAV" % i),
+            "subdir": lambda: (os.path.join("PRG", "sub", base + ".wav"), "sub\\" + base + ".wav"),
+            "updir": lambda: (os.path.join("W2", base + ".wav"), "../W2/" + base + ".wav"),
+            "abs": lambda: (os.path.join("W3", base + ".wav"),
+                            os.path.join(os.path.abspath(case_dir), "W3", base + ".wav")),
+            "space": lambda: (os.path.join("WAV", "my s%d.wav" % i), "my s%d.wav" % i),
+        }[style]()
+        fail_kind = rng.choice(FAIL_KINDS) if i == fail_index else None
         sfile = SampleFile(fname, ref, rate, frames)
         sample_files.append(sfile)
         if fail_kind == "missing":
@@ -924,14 +868,9 @@ def gen_song(rng: random.Random, length_ms: int, is_drum):
         prog = rng.choice([0, 0, 1, 2])
         song.add(ch, 0, bytes([0xC0 | ch, prog]))
         # controllers before the first note
-        if rng.random() < 0.5:
-            song.add(ch, 0, bytes([0xB0 | ch, 7, rng.randint(0, 127)]))
-        if rng.random() < 0.4:
-            song.add(ch, 0, bytes([0xB0 | ch, 10, rng.randint(0, 127)]))
-        if rng.random() < 0.4:
-            song.add(ch, 0, bytes([0xB0 | ch, 11, rng.randint(0, 127)]))
-        if rng.random() < 0.3:
-            song.add(ch, 0, bytes([0xB0 | ch, 1, rng.randint(0, 127)]))
+        for number, chance in ((7, 0.5), (10, 0.4), (11, 0.4), (1, 0.3)):
+            if rng.random() < chance:
+                song.add(ch, 0, bytes([0xB0 | ch, number, rng.randint(0, 127)]))
         if rng.random() < 0.2:
             v = rng.randint(0, 16383)
             song.add(ch, 0, bytes([0xE0 | ch, v & 0x7F, v >> 7]))
@@ -965,14 +904,10 @@ def gen_song(rng: random.Random, length_ms: int, is_drum):
             for _ in range(rng.choice([0, 0, 1, 2, 4, 8])):
                 et = rng.randint(start, end)
                 kind = rng.random()
-                if kind < 0.2:
-                    song.add(ch, et, bytes([0xB0 | ch, 1, rng.randint(0, 127)]))
-                elif kind < 0.35:
-                    song.add(ch, et, bytes([0xB0 | ch, 7, rng.randint(0, 127)]))
-                elif kind < 0.5:
-                    song.add(ch, et, bytes([0xB0 | ch, 10, rng.randint(0, 127)]))
-                elif kind < 0.6:
-                    song.add(ch, et, bytes([0xB0 | ch, 11, rng.randint(0, 127)]))
+                controller = next((n for n, top in ((1, 0.2), (7, 0.35), (10, 0.5), (11, 0.6))
+                                   if kind < top), None)
+                if controller is not None:
+                    song.add(ch, et, bytes([0xB0 | ch, controller, rng.randint(0, 127)]))
                 elif kind < 0.8:
                     v = rng.choice([0, 16383, 8192, rng.randint(0, 16383)])
                     song.add(ch, et, bytes([0xE0 | ch, v & 0x7F, v >> 7]))
@@ -1031,13 +966,7 @@ def generate_render(seed: int, out_dir: str) -> dict:
     if rng.random() < 0.3:
         length_ms = rng.randint(15000, 30000)
     drums = rng.choice([None, None, None, None, "ALL:10", "", "ALL:ALL"])
-    if drums == "":
-        def is_drum(ch): return False
-    elif drums == "ALL:ALL":
-        def is_drum(ch): return True
-    else:
-        def is_drum(ch): return ch == 9
-    song, used = gen_song(rng, length_ms, is_drum)
+    song, used = gen_song(rng, length_ms, lambda ch: drums == "ALL:ALL" or (drums != "" and ch == 9))
     if rng.random() < 0.01:
         song = Song(rng)  # no notes at all: nothing to render
         song.add(0, 0, bytes([0xB0, 7, 100]))

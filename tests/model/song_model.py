@@ -34,6 +34,11 @@ for _i, _n in enumerate(NOTE_NAMES):
     NOTE_INDEX[_n] = _i
     NOTE_INDEX[_n.upper()] = _i
 
+FIELD_NAMES = ["base volume", "base panpot", "velocity sensitivity", "pressure sensitivity",
+               "expression sensitivity", "release sensitivity", "pitch bend range",
+               "modulation sensitivity", "modulation rate", "attack factor", "decay factor",
+               "sustain slope", "release slope", "attack length", "decay length",
+               "start position", "end position", "loop start position", "loop end position"]
 MESSAGES = {
     11: "Can not open MIDI file.",
     12: "Unexpected end of MIDI file.",
@@ -43,27 +48,9 @@ MESSAGES = {
     18: "Illegal key range code.",
     20: "WAV filename missing.",
     21: "Illegal base key code.",
-    22: "Illegal base volume.",
-    23: "Illegal base panpot.",
-    24: "Illegal velocity sensitivity.",
-    25: "Illegal pressure sensitivity.",
-    26: "Illegal expression sensitivity.",
-    27: "Illegal release sensitivity.",
-    28: "Illegal pitch bend range.",
-    29: "Illegal modulation sensitivity.",
-    30: "Illegal modulation rate.",
-    31: "Illegal attack factor.",
-    32: "Illegal decay factor.",
-    33: "Illegal sustain slope.",
-    34: "Illegal release slope.",
-    35: "Illegal attack length.",
-    36: "Illegal decay length.",
-    37: "Illegal start position.",
-    38: "Illegal end position.",
-    39: "Illegal loop start position.",
-    40: "Illegal loop end position.",
     42: "Song too long.",
     43: "Error reading WAV parameters.",
+    **{22 + i: "Illegal " + name + "." for i, name in enumerate(FIELD_NAMES)},
 }
 
 # event kinds
