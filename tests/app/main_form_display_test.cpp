@@ -70,9 +70,11 @@ TEST_F(PlayerTest, TheDestinationLabelShowsTheTailOfALongPath) {
     EXPECT_EQ(label.hint, "Destination WAV: /A&B/s.WAV");
 }
 
-TEST_F(PlayerTest, TheTimeDisplayWrapsAfterAnHour) {
+TEST_F(PlayerTest, TheClockFollowsTheDeviceAndWrapsAfterAnHour) {
     startWith({midi("little-tune.mid")});
     form->playBtnClick();
+    device.playBytes(2 * 88200); // the device's ticks move the clock between buffer returns
+    EXPECT_EQ(form->display.digits, (std::array<int, 4>{0, 0, 0, 2}));
     form->stopBtnClick();
     form->synth()->playPos = 317520000; // 3,600 s
     form->showProgress();

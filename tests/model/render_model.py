@@ -54,8 +54,6 @@ def _cos_table():
 
 COS_TABLE = _cos_table()
 
-# what the rendered songs exercised (reported by compare.py --coverage)
-
 
 class ModelError(Exception):
     """A failure the renderer reports (no output file)."""
@@ -572,7 +570,6 @@ def volume_multipliers(volume_pos: int, balance_pos: int):
 
 
 
-
 def convert_buffer(acc_l, acc_r, left_mul: int, right_mul: int, saturate: bool) -> bytes:
     if not any(acc_l) and not any(acc_r):
         return bytes(BUF_BYTES)
@@ -583,20 +580,8 @@ def convert_buffer(acc_l, acc_r, left_mul: int, right_mul: int, saturate: bool) 
             if v == 0:
                 j += 2
                 continue
-            if v >= 0:
-                r = (v * mul) >> 12
-            else:
-                r = -(((-v) * mul) >> 12)
-            if saturate:
-                if r > 32767:
-                    r = 32767
-                elif r < -32768:
-                    r = -32768
-            else:
-                r &= 0xFFFF
-                if r >= 0x8000:
-                    r -= 0x10000
-            out[j] = r
+            r = (v * mul) >> 12 if v >= 0 else -(((-v) * mul) >> 12)
+            out[j] = max(-32768, min(32767, r)) if saturate else ((r + 0x8000) & 0xFFFF) - 0x8000
             j += 2
     if sys.byteorder != "little":
         out.byteswap()
@@ -643,15 +628,8 @@ class Engine:
         end = start + BUF_BYTES
         acc_l = [0] * BUF_FRAMES
         acc_r = [0] * BUF_FRAMES
-        kept = []
-        self.active_count = 0
-        for v in self.active:
-            self.active_count += 1
-            if v.walk(start, end, acc_l, acc_r):
-                kept.append(v)
-            else:
-                self.active_count -= 1
-        self.active = kept
+        self.active = [v for v in self.active if v.walk(start, end, acc_l, acc_r)]
+        self.active_count = len(self.active)
         buf = convert_buffer(acc_l, acc_r, self.left_mul, self.right_mul, self.saturate)
         self.render_pos = end
         return buf
@@ -668,9 +646,7 @@ def render_song(dump: dict, song_name: str, prg_dir: str, wav_dir: str, saturate
     eng = Engine(voices, left_mul, right_mul, saturate)
     eng.play_pos = 0
     eng.sync()
-    bufs = []
-    for _ in range(3):
-        bufs.append(eng.play())
+    bufs = [eng.play() for _ in range(3)]
     while eng.active_count >= 1:
         eng.play_pos += BUF_BYTES
         bufs.append(eng.play())
