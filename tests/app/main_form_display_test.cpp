@@ -31,11 +31,13 @@ TEST_F(PlayerTest, TrackNumbersKeepTheirLastTwoDigits) {
     EXPECT_EQ(form->display.trackNr, "1");
     EXPECT_EQ(form->display[TControl::track0Btn].hint, "Track 1[0]: " + midi("three-notes.mid"));
     EXPECT_TRUE(form->display.isEnabled(TControl::track0Btn));
-    form->current = 12;
+    form->buttonClick(TControl::repeatBtn);
+    form->current = 11; // past the ten buttons
     form->updateTrackDisplay();
-    EXPECT_EQ(form->display.trackNr, "12");
+    EXPECT_EQ(form->display.trackNr, "11");
     for (int i = 1; i <= 10; ++i)
         EXPECT_FALSE(form->display.isDown(trackButton(i)));
+    EXPECT_TRUE(form->display.isDown(TControl::repeatBtn)); // the control after the tenth
     form->current = 105;
     form->updateTrackDisplay();
     EXPECT_EQ(form->display.trackNr, "05");

@@ -96,7 +96,7 @@ TEST_F(PlayerTest, ShuffleReplaysTheSameDrawAndCompilesAnyOther) {
     playToEnd(); // draws entry 3
     EXPECT_EQ(form->current, 3);
     EXPECT_EQ(form->compileCount, 2);
-    EXPECT_GE(shell.reseeds, 3);
+    EXPECT_EQ(shell.reseeds, 5); // the banner's, and one before each of the four draws
 }
 
 TEST_F(PlayerTest, IntroTerminatesAfterOneBufferAndAdvancesWhenTheOthersReturn) {
@@ -321,6 +321,10 @@ TEST_F(PlayerTest, KeysStepTheCountersAndOnlyKeypadPlusAndMinusChangeTheVolume) 
     EXPECT_EQ(form->display.balanceGaugeValue, 49);
     form->FormKeyUp('N');
     EXPECT_EQ(form->display.balanceGaugeValue, 50);
+    for (int i = 0; i < 60; ++i)
+        form->FormKeyUp(keys::right);
+    EXPECT_EQ(form->display.balanceGaugeValue, 100);
+    form->FormKeyUp('N');
     for (int i = 0; i < 120; ++i)
         form->FormKeyUp(keys::down);
     EXPECT_EQ(form->display.volumeText, "0.0");

@@ -22,6 +22,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import longdouble as L  # noqa: E402
+from song_model import find_file  # noqa: E402  (exact name, else any case)
 
 # ---------------------------------------------------------------------------
 # constants
@@ -87,23 +88,6 @@ def resolve_wav_name(wav_name: str, prg_dir: str, wav_dir: str):
     if os.path.isabs(name):
         return name, name
     return name, os.path.join(prg_dir, name)
-
-
-def find_file(path: str):
-    """Exact name first, then a case-insensitive match of the last component
-    in the same directory; None when nothing matches."""
-    if os.path.isfile(path):
-        return path
-    d, base = os.path.split(path)
-    try:
-        entries = sorted(os.listdir(d or "."))
-    except OSError:
-        return None
-    low = base.lower()
-    for e in entries:
-        if e.lower() == low and os.path.isfile(os.path.join(d, e)):
-            return os.path.join(d, e)
-    return None
 
 
 def _u32(b: bytes, off: int) -> int:

@@ -162,6 +162,13 @@ def _is_digit(ch) -> bool:
     return ch is not None and "0" <= ch <= "9"
 
 
+# The integer fields 4..12 of a line, with their limits; their error codes are 22..30.
+INT_FIELDS = (("baseVolume", 1, None), ("panpot", 0, 127), ("velocitySensitivity", -100, 100),
+              ("pressureSensitivity", -100, 100), ("expressionSensitivity", -100, 100),
+              ("releaseSensitivity", -100, 100), ("pitchBendRange", 0, 127),
+              ("modulationSensitivity", 0, 100), ("modulationRate", 0, 100))
+
+
 def parse_prg_line(s: str):
     """One PRG line: None for an empty or comment line, else a PrgEntry.
     Raises LineError with the code of the first failing field."""
@@ -260,15 +267,8 @@ def parse_prg_line(s: str):
     e = PrgEntry()
     e.wavName = name
     e.keyLow, e.keyHigh, e.baseKey = low, high, base
-    bv = int_field(22, 1)
-    e.panpot = int_field(23, 0, 127)
-    e.velocitySensitivity = int_field(24, -100, 100)
-    e.pressureSensitivity = int_field(25, -100, 100)
-    e.expressionSensitivity = int_field(26, -100, 100)
-    e.releaseSensitivity = int_field(27, -100, 100)
-    e.pitchBendRange = int_field(28, 0, 127)
-    e.modulationSensitivity = int_field(29, 0, 100)
-    e.modulationRate = int_field(30, 0, 100)
+    for code, (field, lo, hi) in enumerate(INT_FIELDS, 22):
+        setattr(e, field, int_field(code, lo, hi))
     af, nz1 = real_field(31, True)
     df, nz2 = real_field(32, True)
     ss, nz3 = real_field(33)
@@ -292,7 +292,6 @@ def parse_prg_line(s: str):
     rate = parse_int(token())
     if rate is None or rate < 1 or rate > 100000:
         raise LineError(43)
-    e.baseVolume = bv
     e.attackFactor, e.decayFactor, e.sustainSlope, e.releaseSlope = af, df, ss, rs
     e.negzero = (nz1, nz2, nz3, nz4)
     e.loopStart, e.loopEnd = ls, le
