@@ -93,10 +93,13 @@ TEST(FastFile, WritesNewFilesAndChangesInPlace) {
         f.seek(43);
         EXPECT_EQ(f.readByte(), 'H');
         f.writeByte('y');
+        f.seek(70000); // a block of its own, far from the start
+        f.writeByte('z');
         EXPECT_EQ(f.size(), 100000);
     }
     data.replace(0, 44, std::string(44, 'H'));
     data[44] = 'y';
+    data[70000] = 'z';
     EXPECT_EQ(slurp(path), data);
 }
 
