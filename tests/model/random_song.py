@@ -67,7 +67,8 @@ class TrackBuilder:
     def serialise(self, end_tick=None, shuffle_same_tick=True) -> bytes:
         """Events at the same tick are shuffled now and then; an end of track closes it."""
         rng = self.rng
-        shuffle = (lambda: rng.random() if rng.random() < 0.3 else 0) if shuffle_same_tick else int
+        shuffle = (lambda: rng.random() if rng.random() < 0.3 else 0) if shuffle_same_tick \
+            else (lambda: 0)
         evs = sorted(self.events, key=lambda e: (e[0], shuffle(), e[1]))
         out = bytearray()
         last, running = 0, None

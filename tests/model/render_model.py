@@ -553,7 +553,6 @@ def volume_multipliers(volume_pos: int, balance_pos: int):
             L.round_half_even(L.mul(right_factor, thirty_two)))
 
 
-
 def convert_buffer(acc_l, acc_r, left_mul: int, right_mul: int, saturate: bool) -> bytes:
     if not any(acc_l) and not any(acc_r):
         return bytes(BUF_BYTES)
