@@ -219,6 +219,8 @@ private:
     synth::TSongSettings songSettings() const;
     // The loaded MIDI song's play position at position, rounded down to a whole frame.
     void placeAt(std::int64_t position);
+    // Backward (-1) and Forward (1): a tenth of the song, stopping at its ends.
+    void stepTenth(int direction);
     void playIt();
     void resumeIt(); // the paused song goes on where it is heard
     // The device failed while playing: "waveOut device error!", and the window closes.

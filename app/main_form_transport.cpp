@@ -95,17 +95,11 @@ void TmainForm::loadAndPlay() {
         updateTrackDisplay();
     }
     const std::string entry = entryName(current);
-    if (entry.empty()) {
-        stopped = true;
-        paused = busy = false;
-        putDown(TControl::stopBtn);
-        shell.beep();
-        view.repaint();
-        return;
-    }
     const std::string ext = lowerCase(extractFileExt(entry));
-    if (!isMidiName(entry) && ext != ".wav") {
-        stopped = mayClose = true;
+    if (entry.empty() || (!isMidiName(entry) && ext != ".wav")) {
+        stopped = true;
+        // An entry of another kind leaves nothing loaded; no entry at all changes nothing.
+        mayClose = mayClose || !entry.empty();
         paused = busy = false;
         putDown(TControl::stopBtn);
         shell.beep();
@@ -173,26 +167,22 @@ bool TmainForm::loadMidi(const std::string& entry) {
     const synth::TSongSettings settings = songSettings();
     songLength = 0;
     ++compileCount;
-    if (const auto compiled = loaded.compile(entry, settings); !compiled.ok()) {
-        if (!compiled.message.empty())
-            shell.showError(compiled.message);
-        setStatus("Can't parse file " + extractFileName(entry));
+    const auto fail = [this](const std::string& message, const std::string& status) {
+        if (!message.empty())
+            shell.showError(message);
+        setStatus(status);
         killSynthAndSamples();
         shell.setHourglass(false);
         failLoad();
         return false;
-    }
+    };
+    if (const auto compiled = loaded.compile(entry, settings); !compiled.ok())
+        return fail(compiled.message, "Can't parse file " + extractFileName(entry));
     songLength = loaded.length();
-    const auto samplesLoaded =
-        loaded.loadSamples(settings, [this](const std::string& text) { setStatus(text); });
-    if (!samplesLoaded.ok()) {
-        shell.showError(samplesLoaded.message);
-        setStatus("Can't load WAVs.");
-        killSynthAndSamples();
-        shell.setHourglass(false);
-        failLoad();
-        return false;
-    }
+    if (const auto samplesLoaded =
+            loaded.loadSamples(settings, [this](const std::string& text) { setStatus(text); });
+        !samplesLoaded.ok())
+        return fail(samplesLoaded.message, "Can't load WAVs.");
     loaded.rewind();
     loadedControls = songControls.clamped();
     facts = songFacts(entry, settings.drums, loadedControls.tempoPercent);
@@ -329,35 +319,27 @@ void TmainForm::placeAt(std::int64_t position) {
 }
 
 void TmainForm::backwardBtnClick() {
-    if (busy)
-        return;
-    busy = true;
-    if (synth()) {
-        placeAt(std::max<std::int64_t>(synth()->playPos - songLength / 10, 0));
-        showProgress();
-    } else if (mediaPlayer.isOpen()) {
-        const std::int64_t start = mediaPlayer.start();
-        const std::int64_t step = (mediaPlayer.length() - start) / 10;
-        const std::int64_t position = mediaPlayer.position() - step;
-        mediaPlayer.setPosition(position < start ? start : position);
-        showProgress();
-    } else {
-        shell.beep();
-    }
-    busy = false;
+    stepTenth(-1);
 }
 
 void TmainForm::forwardBtnClick() {
+    stepTenth(1);
+}
+
+void TmainForm::stepTenth(int direction) {
     if (busy)
         return;
     busy = true;
     if (synth()) {
-        placeAt(std::min<std::int64_t>(synth()->playPos + songLength / 10, songLength));
+        const std::int64_t target = synth()->playPos + direction * (songLength / 10);
+        placeAt(direction < 0 ? std::max<std::int64_t>(target, 0)
+                              : std::min<std::int64_t>(target, songLength));
         showProgress();
     } else if (mediaPlayer.isOpen()) {
-        const std::int64_t step = (mediaPlayer.length() - mediaPlayer.start()) / 10;
-        const std::int64_t position = mediaPlayer.position() + step;
-        mediaPlayer.setPosition(std::min(position, mediaPlayer.length()));
+        const std::int64_t start = mediaPlayer.start();
+        const std::int64_t length = mediaPlayer.length();
+        const std::int64_t target = mediaPlayer.position() + direction * ((length - start) / 10);
+        mediaPlayer.setPosition(direction < 0 ? std::max(target, start) : std::min(target, length));
         showProgress();
     } else {
         shell.beep();
@@ -408,23 +390,17 @@ void TmainForm::unloadForSelection() {
 }
 
 void TmainForm::skipBackBtnClick() {
-    if (count == 0 || current <= 1) {
+    if (count == 0 || current <= 1)
         shell.beep();
-        return;
-    }
-    unloadForSelection();
-    --current;
-    updateTrackDisplay();
+    else
+        trackBtnClick(current - 1);
 }
 
 void TmainForm::skipForwardBtnClick() {
-    if (count == 0 || count <= current) {
+    if (count == 0 || count <= current)
         shell.beep();
-        return;
-    }
-    unloadForSelection();
-    ++current;
-    updateTrackDisplay();
+    else
+        trackBtnClick(current + 1);
 }
 
 void TmainForm::trackBtnClick(int entry) {

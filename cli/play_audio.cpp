@@ -28,6 +28,14 @@ extern "C" void onInterrupt(int) {
     interrupted = true;
 }
 
+// Qt's sound output runs in an application object; the command line's arguments are not for Qt.
+struct TAudioApp {
+    int argc = 1;
+    char name[11] = "zorbel-cli";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
+
 std::string clock(std::int64_t seconds) {
     char text[32];
     std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
@@ -120,10 +128,7 @@ int playSong(const TPlayOptions& o, const std::string& song, ui::QtAudioOutput& 
 }
 
 int playSongs(TPlayOptions& o) {
-    int argc = 1;
-    char name[] = "zorbel-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    TAudioApp app;
     std::signal(SIGINT, onInterrupt);
     std::signal(SIGTERM, onInterrupt);
     ui::QtAudioOutput output;
@@ -138,10 +143,7 @@ int playSongs(TPlayOptions& o) {
 }
 
 int listDevices() {
-    int argc = 1;
-    char name[] = "zorbel-cli";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    TAudioApp app;
     ui::QtAudioOutput output;
     const auto list = output.devices();
     if (list.empty()) {

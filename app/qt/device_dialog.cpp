@@ -1,7 +1,6 @@
 #include "app/qt/device_dialog.h"
 
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -27,26 +26,17 @@ TdeviceDlg::TdeviceDlg(QWidget* parent, app::TDeviceDialogModel& model, const st
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(list);
 
-    okBtn = new QPushButton(QStringLiteral("OK"), this);
+    const TOkCancel buttons = addOkCancel();
+    okBtn = buttons.ok;
     okBtn->setDefault(true);
-    auto* cancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(okBtn);
-    buttons->addWidget(cancelBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
 
     connect(list, &QListWidget::currentRowChanged, this,
             [this](int row) { this->model.selectLine(row); });
     // Enter reaches OK as the default button; a double click chooses as well.
     connect(list, &QListWidget::itemDoubleClicked, okBtn, &QPushButton::click);
-    connect(okBtn, &QPushButton::clicked, this, [this] {
-        okClicked = true;
-        accept();
-    });
-    connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     setHelpKey([this] { this->model.help(); });
     restorePosition();
 }

@@ -28,7 +28,6 @@ private:
     app::TDeviceDialogModel& model;
     QListWidget* list = nullptr;
     QPushButton* okBtn = nullptr;
-    bool okClicked = false;
 };
 
 // Runs the dialog on model: when no device qualifies the model's message is shown and the

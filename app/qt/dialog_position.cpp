@@ -4,8 +4,11 @@
 #include "app/qt/ui_font.h"
 #include "app/settings.h"
 
+#include <QComboBox>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLayout>
+#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 
@@ -29,6 +32,27 @@ void TPositionedDialog::setHelpKey(std::function<void()> openHelp) {
     auto* key = new QShortcut(QKeySequence(Qt::Key_F1), this);
     key->setContext(Qt::WindowShortcut);
     connect(key, &QShortcut::activated, this, std::move(openHelp));
+}
+
+TPositionedDialog::TOkCancel TPositionedDialog::addOkCancel() {
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    connect(ok, &QPushButton::clicked, this, [this] {
+        okClicked = true;
+        accept();
+    });
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    return {ok, cancel, row};
+}
+
+void fillFilter(QComboBox& box, const char* filter) {
+    const QStringList parts = QString::fromUtf8(filter).split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        box.addItem(parts[i], parts[i + 1]);
 }
 
 void TPositionedDialog::restorePosition() {

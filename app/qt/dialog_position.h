@@ -2,6 +2,10 @@
 
 #include <QDialog>
 
+class QComboBox;
+class QHBoxLayout;
+class QPushButton;
+
 #include <functional>
 #include <string>
 
@@ -26,11 +30,25 @@ protected:
     void restorePosition();
     // F1 in the dialog, or in any of its controls, opens the help page openHelp chooses.
     void setHelpKey(std::function<void()> openHelp);
+    // "OK" and "Cancel" at the right end of a row: OK sets okClicked and accepts, Cancel rejects.
+    struct TOkCancel {
+        QPushButton* ok;
+        QPushButton* cancel;
+        QHBoxLayout* row;
+    };
+    TOkCancel addOkCancel();
+
+    // Whether the dialog closes through its OK button rather than Cancel, Escape or the close box.
+    bool okClicked = false;
 
 private:
     std::string iniFile;
     std::string topKey;
     std::string leftKey;
 };
+
+// A filter text of (description, pattern) pairs, "WAV files (*.WAV)|*.WAV|All files (*.*)|*.*",
+// as the entries of box, each with its pattern as item data.
+void fillFilter(QComboBox& box, const char* filter);
 
 } // namespace zb::ui

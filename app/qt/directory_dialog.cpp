@@ -7,24 +7,12 @@
 #include <QDir>
 #include <QEvent>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace zb::ui {
-
-namespace {
-
-// "WAV files (*.WAV)|*.WAV|All files (*.*)|*.*" as (description, pattern) entries.
-void fillFilter(QComboBox& box, const char* filter) {
-    const QStringList parts = QString::fromUtf8(filter).split(QLatin1Char('|'));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        box.addItem(parts[i], parts[i + 1]);
-}
-
-} // namespace
 
 TdirectoryChooser::TdirectoryChooser(QWidget* parent, app::TDirectoryChooserModel& model,
                                      const app::TDirectoryChooserSetup& setup,
@@ -47,11 +35,11 @@ TdirectoryChooser::TdirectoryChooser(QWidget* parent, app::TDirectoryChooserMode
     edit = new QLineEdit(this);
     edit->installEventFilter(this);
 
-    okBtn = new QPushButton(QStringLiteral("OK"), this);
-    auto* cancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
+    const TOkCancel buttons = addOkCancel();
+    okBtn = buttons.ok;
     // Enter in the edit line is the edit check, not OK.
     okBtn->setAutoDefault(false);
-    cancelBtn->setAutoDefault(false);
+    buttons.cancel->setAutoDefault(false);
 
     auto* grid = new QGridLayout;
     grid->addWidget(edit, 0, 0, 1, 2);
@@ -60,13 +48,9 @@ TdirectoryChooser::TdirectoryChooser(QWidget* parent, app::TDirectoryChooserMode
     grid->addWidget(files, 2, 1);
     grid->addWidget(drives, 3, 0);
     grid->addWidget(filter, 3, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(okBtn);
-    buttons->addWidget(cancelBtn);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
-    layout->addLayout(buttons);
+    layout->addLayout(buttons.row);
     resize(460, 320);
 
     connect(dirList, &TDirectoryListBox::directoryChanged, this, &TdirectoryChooser::listMoved);
@@ -79,11 +63,6 @@ TdirectoryChooser::TdirectoryChooser(QWidget* parent, app::TDirectoryChooserMode
     connect(edit, &QLineEdit::textEdited, this,
             [this](const QString& text) { this->model.setEditText(text.toStdString()); });
     connect(edit, &QLineEdit::returnPressed, this, &TdirectoryChooser::editCheck);
-    connect(okBtn, &QPushButton::clicked, this, [this] {
-        okClicked = true;
-        accept();
-    });
-    connect(cancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     if (filter->count() > 0)
         files->setMask(filter->itemData(0).toString());

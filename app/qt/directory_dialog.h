@@ -54,7 +54,6 @@ private:
     QLineEdit* edit = nullptr;
     QPushButton* okBtn = nullptr;
     bool activated = false;
-    bool okClicked = false;
 };
 
 // Runs the chooser for one kind of directory; the result is the model's: empty keeps the caller's.

@@ -30,12 +30,6 @@ constexpr const char* kListTopKey = "listTop";
 constexpr const char* kListLeftKey = "listLeft";
 constexpr const char* kFileFilter = "MID files (*.MID;*.KAR)|*.MID;*.KAR|WAV files (*.WAV)|*.WAV";
 
-void fillFilter(QComboBox& box, const char* filter) {
-    const QStringList parts = QString::fromUtf8(filter).split(QLatin1Char('|'));
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        box.addItem(parts[i], parts[i + 1]);
-}
-
 // A group box title treats "&" as a shortcut mark; a file name may hold one.
 QString groupTitle(const std::string& caption) {
     QString title = QString::fromStdString(caption);
